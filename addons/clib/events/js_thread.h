@@ -1,0 +1,16 @@
+// Which thread is the JavaScript thread. SDK handlers may be called on
+// threads of the SDK's own, where they must never touch JavaScript.
+#ifndef VARN_EVENTS_JS_THREAD_H
+#define VARN_EVENTS_JS_THREAD_H
+
+namespace VarnNode {
+
+// Called once by the module initialisation, on the JavaScript thread.
+void recordJsThread();
+
+// True on the thread that initialised the module.
+bool onJsThread();
+
+}  // namespace VarnNode
+
+#endif  // VARN_EVENTS_JS_THREAD_H

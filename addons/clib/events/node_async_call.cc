@@ -1,0 +1,67 @@
+#include "events/node_async_call.h"
+
+#include <cstdlib>
+#include <utility>
+
+namespace VarnNode {
+
+node_async_call::node_async_call() : node_async_call(uv_default_loop()) {}
+
+node_async_call::node_async_call(uv_loop_t *loop) { attach(loop); }
+
+void node_async_call::attach(uv_loop_t *loop) {
+  if (loop == nullptr) return;
+  auto state = std::make_unique<async_state>();
+  state->executor = [this](job &task) { runJob(task); };
+  state->handle = static_cast<uv_async_t *>(std::malloc(sizeof(uv_async_t)));
+  if (state->handle == nullptr) return;
+  if (uv_async_init(loop, state->handle, &node_async_call::drain) != 0) {
+    std::free(state->handle);
+    return;
+  }
+  state->handle->data = state.get();
+  m_state = std::move(state);
+}
+
+node_async_call::~node_async_call() {
+  if (!m_state) return;
+  // The loop frees the handle when it processes the close; jobs still
+  // queued are discarded unrun.
+  uv_close(reinterpret_cast<uv_handle_t *>(m_state->handle),
+           [](uv_handle_t *handle) { std::free(handle); });
+  m_state.reset();
+}
+
+int node_async_call::post(job task) {
+  if (!m_state) return -1;
+  {
+    std::lock_guard<std::mutex> guard(m_state->lock);
+    m_state->queue.push_back(std::move(task));
+  }
+  return uv_async_send(m_state->handle) == 0 ? 0 : -1;
+}
+
+void node_async_call::runJob(job &task) {
+  // An exception must not unwind into libuv's C frames.
+  try {
+    task();
+  } catch (...) {
+  }
+}
+
+void node_async_call::drain(uv_async_t *handle) {
+  auto *state = static_cast<async_state *>(handle->data);
+  std::unique_lock<std::mutex> guard(state->lock);
+  // The queue is looked at again after every job, so jobs posted meanwhile
+  // (by other threads or by the job itself) run in this same pass.
+  while (!state->queue.empty()) {
+    job task = std::move(state->queue.front());
+    state->queue.pop_front();
+    guard.unlock();
+    state->executor(task);
+    guard.lock();
+    task = nullptr;
+  }
+}
+
+}  // namespace VarnNode

@@ -1,0 +1,56 @@
+// node_async_call: runs jobs posted from any thread on the thread of a libuv
+// loop, in the order they were posted. The add-on has one, attached to the
+// host's default loop, built when the module is loaded.
+#ifndef VARN_EVENTS_NODE_ASYNC_CALL_H
+#define VARN_EVENTS_NODE_ASYNC_CALL_H
+
+#include <uv.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace VarnNode {
+
+class node_async_call {
+ public:
+  using job = std::function<void()>;
+
+  // Attached to the host's default loop.
+  node_async_call();
+  // Attached to `loop`; used by tests that run a loop of their own.
+  explicit node_async_call(uv_loop_t *loop);
+  ~node_async_call();
+
+  node_async_call(const node_async_call &) = delete;
+  node_async_call &operator=(const node_async_call &) = delete;
+
+  // Queues `task` (moved) and wakes the loop. Safe from any thread. Returns
+  // 0, or -1 when the wake-up failed (the job stays queued).
+  int post(job task);
+
+  // False when the dispatcher could not attach to its loop.
+  bool attached() const { return m_state != nullptr; }
+
+  // The process-wide dispatcher.
+  static node_async_call &instance();
+
+ private:
+  struct async_state {
+    uv_async_t *handle = nullptr;
+    std::mutex lock;
+    std::deque<job> queue;
+    std::function<void(job &)> executor;
+  };
+
+  void attach(uv_loop_t *loop);
+  void runJob(job &task);
+  static void drain(uv_async_t *handle);
+
+  std::unique_ptr<async_state> m_state;
+};
+
+}  // namespace VarnNode
+
+#endif  // VARN_EVENTS_NODE_ASYNC_CALL_H

@@ -1,0 +1,78 @@
+// Test control interface of the stand-in libqcf.
+//
+// Only the stand-in exports these functions; the add-on never calls them. The
+// test-only add-on qcf_control.node (control_addon.cc) binds them to
+// JavaScript so that tests can see exactly what reached the SDK and can script
+// what the SDK answers.
+#ifndef VARN_QCF_STANDIN_QCF_CONTROL_H
+#define VARN_QCF_STANDIN_QCF_CONTROL_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "qcf.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Kinds of a recorded call argument.
+enum {
+  QCFCTL_ARG_NULL = 0,    // a null pointer
+  QCFCTL_ARG_TEXT = 1,    // a NUL-terminated text: bytes without the NUL
+  QCFCTL_ARG_NUMBER = 2,  // an integer, or the value behind a number pointer
+  QCFCTL_ARG_BYTES = 3,   // the bytes of a record as they were on entry
+  QCFCTL_ARG_HANDLE = 4   // an opaque pointer (handler, key handle): 0 or 1
+};
+
+// Forgets recorded calls and scripts and returns the stand-in to its state
+// at load (handlers stay installed unless `dropHandlers` is non-zero).
+QCF_API void qcfctl_reset(int dropHandlers);
+
+// Recorded calls, oldest first. Every QCF_ function records itself on entry,
+// QCF_ErrMessage and QCF_GetSDKVersion included.
+QCF_API size_t qcfctl_call_count(void);
+QCF_API const char *qcfctl_call_name(size_t call);
+QCF_API size_t qcfctl_call_argc(size_t call);
+// Returns the kind; `data`/`size` describe texts and records, `number` holds
+// numbers. Pointers stay valid until the next reset.
+QCF_API int qcfctl_call_arg(size_t call, size_t arg, const unsigned char **data,
+                            size_t *size, double *number);
+// Id of the thread that made the call, comparable with qcfctl_thread_id().
+QCF_API uint64_t qcfctl_call_thread(size_t call);
+QCF_API uint64_t qcfctl_thread_id(void);
+
+// Scripts for the next `times` calls of the function `name` (a QCF_ name);
+// times < 0 means every later call. Later scripts queue behind earlier ones.
+// A script starts with qcfctl_script_begin and ends with qcfctl_script_end;
+// the setters in between fill it.
+QCF_API void qcfctl_script_begin(const char *name, int times);
+QCF_API void qcfctl_script_code(int code);
+// Output texts and bytes: the token of the logins (null for a null token),
+// the group id of QCF_CreateGroup and the key bytes of QCF_ExportKey (copied
+// as given, no NUL added), the record of QCF_GetSPMKeyInfo, the text of
+// QCF_ErrMessage (null for a null text).
+QCF_API void qcfctl_script_bytes(const void *data, size_t size, int isNull);
+// Output numbers: validity of a login, the length of QCF_ExportKey.
+QCF_API void qcfctl_script_number(int64_t value);
+// A null key handle from QCF_ApplyKeyWithGroupID.
+QCF_API void qcfctl_script_null_handle(void);
+// Handler calls made while the scripted call runs: kind 0 = log line,
+// 1 = exception (with `value`); on the calling thread, or on a thread of the
+// stand-in's own that the call waits for (`ownThread` non-zero).
+QCF_API void qcfctl_script_emit(int kind, int value, const char *message,
+                                int ownThread);
+QCF_API void qcfctl_script_end(void);
+
+// Calls the installed handlers now, from `threads` threads of the stand-in's
+// own, `count` times each; returns at once (`wait` zero) or when all are done.
+QCF_API void qcfctl_emit_async(int kind, int value, const char *message,
+                               int threads, int count, int wait);
+// Waits until every thread started by qcfctl_emit_async has finished.
+QCF_API void qcfctl_join_threads(void);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif
+
+#endif  // VARN_QCF_STANDIN_QCF_CONTROL_H

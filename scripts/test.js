@@ -1,0 +1,25 @@
+#!/usr/bin/env node
+// Runs every test: the C++ units through CTest, then the JavaScript suite with
+// node's built-in runner. Exits non-zero on any failure.
+'use strict';
+const { spawnSync } = require('node:child_process');
+const fs = require('node:fs');
+const path = require('node:path');
+
+const root = path.resolve(__dirname, '..');
+const buildDir = path.resolve(root, process.env.VARN_BUILD_DIR || 'build');
+
+function run(cmd, args, options = {}) {
+  const result = spawnSync(cmd, args, { stdio: 'inherit', cwd: root, ...options });
+  if (result.error) throw result.error;
+  return result.status === 0;
+}
+
+const jsTests = fs.readdirSync(path.join(root, 'test', 'js'))
+  .filter((name) => name.endsWith('.test.js'))
+  .sort()
+  .map((name) => path.join('test', 'js', name));
+
+let ok = run('ctest', ['--test-dir', buildDir, '--output-on-failure', '-C', 'Release']);
+ok = run(process.execPath, ['--test', '--test-force-exit', ...jsTests]) && ok;
+process.exit(ok ? 0 : 1);
