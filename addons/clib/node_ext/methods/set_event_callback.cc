@@ -1,22 +1,10 @@
-// setLogCallback and setEventCallback: JavaScript functions the add-on calls.
-#include "events/log_callback.h"
+// setEventCallback: a JavaScript handler in the instance's event registry.
+#include "events/event_handler.h"
 #include "node_ext/conventions.h"
 #include "node_ext/messages.h"
 #include "node_ext/varn_kt_plugin.h"
 
 using namespace VarnNode;
-
-Napi::Value VarnKtPlugin::setLogCallback(const Napi::CallbackInfo &info) {
-  Napi::Env env = info.Env();
-  // No instance check: the registration is process-wide.
-  if (const char *fault =
-          firstArgFault(info, 1, {{0, JsType::Function, msg::kFirstFunction}})) {
-    return throwArgError(env, fault);
-  }
-  registerLogCallback(info[0].As<Napi::Function>(),
-                      info.This().As<Napi::Object>());
-  return Napi::Number::New(env, 0);
-}
 
 Napi::Value VarnKtPlugin::setEventCallback(const Napi::CallbackInfo &info) {
   Napi::Env env = info.Env();

@@ -1,0 +1,19 @@
+// setLogCallback: the process-wide JavaScript receiver of SDK log lines.
+#include "events/log_callback.h"
+#include "node_ext/conventions.h"
+#include "node_ext/messages.h"
+#include "node_ext/varn_kt_plugin.h"
+
+using namespace VarnNode;
+
+Napi::Value VarnKtPlugin::setLogCallback(const Napi::CallbackInfo &info) {
+  Napi::Env env = info.Env();
+  // No instance check: the registration is process-wide.
+  if (const char *fault =
+          firstArgFault(info, 1, {{0, JsType::Function, msg::kFirstFunction}})) {
+    return throwArgError(env, fault);
+  }
+  registerLogCallback(info[0].As<Napi::Function>(),
+                      info.This().As<Napi::Object>());
+  return Napi::Number::New(env, 0);
+}
