@@ -16,7 +16,7 @@ std::string localTimeStamp() {
 #ifdef _WIN32
   const bool converted = localtime_s(&local, &now) == 0;
 #else
-  const bool converted = gmtime_r(&now, &local) != nullptr;
+  const bool converted = localtime_r(&now, &local) != nullptr;
 #endif
   char text[80];
   if (!converted ||
@@ -40,9 +40,11 @@ void writeLog(const char *message, size_t length) noexcept {
     }
     // One write of the whole record: in append mode it lands at the end as a
     // unit, so records of concurrent callers do not interleave.
-    file << localTimeStamp() << " - ";
-    file.write(message == nullptr ? "" : message, static_cast<std::streamsize>(length));
-    file << '\n';
+    std::string record = localTimeStamp();
+    record += " - ";
+    record.append(message == nullptr ? "" : message, length);
+    record += '\n';
+    file.write(record.data(), static_cast<std::streamsize>(record.size()));
     file.flush();
     file.close();
   } catch (...) {
