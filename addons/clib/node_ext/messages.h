@@ -54,6 +54,19 @@ constexpr const char kExportedKeyTooLong[] =
 constexpr const char kExpectedOneArgument[] = "Expected one argument";
 constexpr const char kExpectedObject[] =
     "Expected an object as the first argument";
+constexpr const char kMissingServerAddr[] = "Missing 'serverAddr' property";
+constexpr const char kMissingPort[] = "Missing 'port' property";
+constexpr const char kMissingServerType[] = "Missing 'serverType' property";
+constexpr const char kMissingUserTokenHandle[] =
+    "Missing 'userTokenHandle' property";
+constexpr const char kMissingOverWriteFlag[] =
+    "Missing 'overWriteFlag' property";
+constexpr const char kMissingFillkeyItem[] = "Missing 'fillkeyItem' property";
+constexpr const char kMissingAppName[] =
+    "Missing 'fillkeyItem.appName' property";
+constexpr const char kMissingKeyLen[] = "Missing 'fillkeyItem.keyLen' property";
+constexpr const char kMissingSoftkeyPath[] =
+    "Missing 'fillkeyItem.softkeyPath' property";
 
 // Success texts of the result objects.
 constexpr const char kSucc[] = "succ";
