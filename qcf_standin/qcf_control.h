@@ -71,6 +71,10 @@ QCF_API void qcfctl_emit_async(int kind, int value, const char *message,
 // Waits until every thread started by qcfctl_emit_async has finished.
 QCF_API void qcfctl_join_threads(void);
 
+// The text QCF_ErrMessage gives for `code` when no script replaces it,
+// without recording a call. Valid until the process ends.
+QCF_API const char *qcfctl_error_text(int code);
+
 #ifdef __cplusplus
 }  // extern "C"
 #endif

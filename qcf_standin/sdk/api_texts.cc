@@ -1,0 +1,39 @@
+// Texts of the library: error texts and the version.
+#include "call_frame.h"
+#include "errors.h"
+#include "guard.h"
+#include "intern.h"
+#include "key_store.h"
+#include "qcf.h"
+
+using namespace qcf_standin;
+
+namespace {
+
+// The scripted text in place of `text`: interned, or null when scripted so.
+const char* ScriptedText(const Script* script, const char* text) {
+  if (!script || !script->hasBytes) return text;
+  return script->bytesNull ? nullptr : InternText(script->bytes);
+}
+
+constexpr const char* kFailedText = "internal error of the key library";
+
+}  // namespace
+
+extern "C" {
+
+QCF_API const char* QCF_ErrMessage(int code) {
+  return Guarded<const char*>(kFailedText, [&] {
+    CallFrame frame("QCF_ErrMessage", {NumberArg(code)});
+    return ScriptedText(frame.script(), ErrorText(code));
+  });
+}
+
+QCF_API const char* QCF_GetSDKVersion(void) {
+  return Guarded<const char*>(kFailedText, [] {
+    CallFrame frame("QCF_GetSDKVersion", {});
+    return ScriptedText(frame.script(), kSdkVersion);
+  });
+}
+
+}  // extern "C"
