@@ -5,10 +5,11 @@
 
 namespace VarnNode {
 
-// Called once by the module initialisation, on the JavaScript thread.
+// Called by the module initialisation, on the JavaScript thread; only the
+// first call counts.
 void recordJsThread();
 
-// True on the thread that initialised the module.
+// True on the thread that initialised the module first.
 bool onJsThread();
 
 }  // namespace VarnNode

@@ -1,6 +1,7 @@
 #include "events/node_async_call.h"
 
 #include <cstdlib>
+#include <memory>
 #include <utility>
 
 namespace VarnNode {
@@ -20,25 +21,34 @@ void node_async_call::attach(uv_loop_t *loop) {
     return;
   }
   state->handle->data = state.get();
-  m_state = std::move(state);
+  m_state = state.release();
 }
 
 node_async_call::~node_async_call() {
-  if (!m_state) return;
-  // The loop frees the handle when it processes the close; jobs still
-  // queued are discarded unrun.
-  uv_close(reinterpret_cast<uv_handle_t *>(m_state->handle),
-           [](uv_handle_t *handle) { std::free(handle); });
-  m_state.reset();
+  if (m_state == nullptr) return;
+  std::deque<job> discarded;
+  {
+    std::lock_guard<std::mutex> guard(m_state->lock);
+    m_state->closed = true;
+    discarded.swap(m_state->queue);
+    // The loop frees the handle when it processes the close.
+    uv_close(reinterpret_cast<uv_handle_t *>(m_state->handle),
+             [](uv_handle_t *handle) { std::free(handle); });
+  }
+  // `discarded` goes here, unrun and outside the lock. The state itself (a
+  // lock, an empty queue and the closed flag) is kept on purpose: SDK threads
+  // may still log, and so post, while the process ends, and they must find a
+  // closed dispatcher rather than freed memory.
 }
 
 int node_async_call::post(job task) {
-  if (!m_state) return -1;
-  {
-    std::lock_guard<std::mutex> guard(m_state->lock);
-    m_state->queue.push_back(std::move(task));
-  }
-  return uv_async_send(m_state->handle) == 0 ? 0 : -1;
+  async_state *state = m_state;
+  if (state == nullptr) return -1;
+  std::lock_guard<std::mutex> guard(state->lock);
+  if (state->closed) return -1;
+  state->queue.push_back(std::move(task));
+  // Sent under the lock, so that no wake-up races the handle's close.
+  return uv_async_send(state->handle) == 0 ? 0 : -1;
 }
 
 void node_async_call::runJob(job &task) {
@@ -54,13 +64,15 @@ void node_async_call::drain(uv_async_t *handle) {
   std::unique_lock<std::mutex> guard(state->lock);
   // The queue is looked at again after every job, so jobs posted meanwhile
   // (by other threads or by the job itself) run in this same pass.
-  while (!state->queue.empty()) {
+  while (!state->closed && !state->queue.empty()) {
     job task = std::move(state->queue.front());
     state->queue.pop_front();
     guard.unlock();
     state->executor(task);
-    guard.lock();
+    // Destroyed before the lock is taken again, so that what the job
+    // captured may post from its destructor.
     task = nullptr;
+    guard.lock();
   }
 }
 

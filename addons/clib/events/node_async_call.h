@@ -8,7 +8,6 @@
 
 #include <deque>
 #include <functional>
-#include <memory>
 #include <mutex>
 
 namespace VarnNode {
@@ -21,13 +20,17 @@ class node_async_call {
   node_async_call();
   // Attached to `loop`; used by tests that run a loop of their own.
   explicit node_async_call(uv_loop_t *loop);
+  // Closes the wake-up handle and discards queued jobs unrun. Runs on the
+  // loop's thread (for the process-wide one: at process exit).
   ~node_async_call();
 
   node_async_call(const node_async_call &) = delete;
   node_async_call &operator=(const node_async_call &) = delete;
 
-  // Queues `task` (moved) and wakes the loop. Safe from any thread. Returns
-  // 0, or -1 when the wake-up failed (the job stays queued).
+  // Queues `task` (moved) and wakes the loop. Safe from any thread, the loop
+  // thread included; a job posted outside a drain pass runs at a later loop
+  // iteration, never inside post. Returns 0, or -1 when the wake-up failed
+  // (the job stays queued) or the dispatcher is closed (the job is dropped).
   int post(job task);
 
   // False when the dispatcher could not attach to its loop.
@@ -39,16 +42,18 @@ class node_async_call {
  private:
   struct async_state {
     uv_async_t *handle = nullptr;
-    std::mutex lock;
+    std::mutex lock;  // guards queue, closed and the handle's use
     std::deque<job> queue;
     std::function<void(job &)> executor;
+    bool closed = false;
   };
 
   void attach(uv_loop_t *loop);
   void runJob(job &task);
   static void drain(uv_async_t *handle);
 
-  std::unique_ptr<async_state> m_state;
+  // Owned, but deliberately not freed by the destructor (see there).
+  async_state *m_state = nullptr;
 };
 
 }  // namespace VarnNode

@@ -16,6 +16,10 @@ constexpr const char kDefaultPin[] = "40615237";
 // Default key-server port of init and auth_pubkey, and the fixed third
 // argument of the SPM report.
 constexpr uint32_t kDefaultPort = 18000;
+// Default key-server host name of init and auth_pubkey.
+constexpr const char kDefaultHost[] = "keyserver.varnkt.local";
+static_assert(sizeof kDefaultHost <= sizeof(QCF_ServerInfo::host),
+              "the default host name must fit its field");
 
 // Copies at most `width - 1` bytes of `text` into `field`, then a NUL. The
 // cut counts bytes, so it may split a multi-byte character.
