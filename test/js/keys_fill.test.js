@@ -4,6 +4,7 @@
 const { test, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
+const { EOL } = require('node:os');
 const sdk = require('../helpers/sdk');
 const { VarnKtPlugin } = require('../..');
 
@@ -19,7 +20,7 @@ function logMessages() {
   if (!fs.existsSync('log.txt')) return [];
   return fs
     .readFileSync('log.txt', 'utf8')
-    .split('\n')
+    .split(EOL)
     .filter(Boolean)
     .map((line) => line.replace(/^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d - /, ''));
 }

@@ -27,7 +27,7 @@ function inChild(body) {
     sdk.tempCwd();
     const plugin = new VarnKtPlugin();
     const logMessages = () => fs.existsSync('log.txt')
-      ? fs.readFileSync('log.txt', 'utf8').split('\\n').filter(Boolean)
+      ? fs.readFileSync('log.txt', 'utf8').split(require('node:os').EOL).filter(Boolean)
           .map((line) => line.replace(/^[-0-9]{10} [:0-9]{8} - /, ''))
       : [];
     (async () => { ${body} })().then((value) => {
