@@ -1,0 +1,92 @@
+'use strict';
+// The promise-and-worker frame as init, auth and auth_pubkey use it: when
+// their promises settle, how, on which thread the SDK is called, and what
+// happens when no worker thread can be started.
+const { test, beforeEach } = require('node:test');
+const assert = require('node:assert/strict');
+const asyncHooks = require('node:async_hooks');
+const fs = require('node:fs');
+const path = require('node:path');
+const sdk = require('../helpers/sdk');
+const { runChild } = require('../helpers/session_child');
+
+sdk.tempCwd();
+const { VarnKtPlugin } = require(sdk.ROOT);
+const plugin = new VarnKtPlugin();
+
+beforeEach(() => sdk.reset());
+
+// The state of a promise after the microtasks queued so far have run, that
+// is before any later turn of the event loop.
+async function stateNow(promise) {
+  let state = 'pending';
+  promise.then(() => { state = 'resolved'; }, () => { state = 'rejected'; });
+  for (let i = 0; i < 5; i++) await Promise.resolve();
+  return state;
+}
+
+const VALID = {
+  init: [1, 'u', 'd'],
+  auth: [],
+  auth_pubkey: [1, 'u', 'd'],
+};
+
+test('argument faults reject at once, before any SDK call', async () => {
+  for (const method of ['init', 'auth_pubkey']) {
+    const promise = plugin[method](1, 'u');
+    assert.equal(await stateNow(promise), 'rejected', method);
+    await assert.rejects(promise, { code: -1, message: 'The argument count less(obejct expected)!' });
+  }
+  assert.deepEqual(sdk.calls(), []);
+});
+
+test('other calls settle on a later turn; the SDK is called there, on the JavaScript thread', async () => {
+  for (const [method, args] of Object.entries(VALID)) {
+    sdk.reset();
+    const promise = plugin[method](...args);
+    assert.equal(await stateNow(promise), 'pending', method);
+    assert.deepEqual(sdk.calls(), [], `${method} makes no SDK call before it returns`);
+    assert.equal((await promise).code, 0);
+    for (const call of sdk.calls()) assert.equal(call.thread, sdk.threadId());
+  }
+});
+
+test('each call carries its resource name', async () => {
+  const types = [];
+  const hook = asyncHooks.createHook({ init(id, type) { types.push(type); } }).enable();
+  try {
+    await plugin.init(...VALID.init);
+    await plugin.auth();
+    await plugin.auth_pubkey(...VALID.auth_pubkey);
+  } finally {
+    hook.disable();
+  }
+  const names = new Set(['KT_Init', 'Auth', 'AuthPubkey']);
+  assert.deepEqual(types.filter((type) => names.has(type)), ['KT_Init', 'Auth', 'AuthPubkey']);
+});
+
+const SHIM = path.join(sdk.BUILD_DIR, 'fixtures', 'libvarn_fail_thread_start.so');
+
+test('without a worker thread the job is handed over from the JavaScript thread', {
+  skip: !fs.existsSync(SHIM) && 'the thread-start shim is built on Linux only',
+}, () => {
+  const { value, stderr } = runChild(`
+    const outcomes = [];
+    for (const [method, args] of ${JSON.stringify(Object.entries(VALID))}) {
+      sdk.reset();
+      process.env.VARN_FAIL_THREAD_START = '1';
+      let promise;
+      try {
+        promise = plugin[method](...args);
+      } finally {
+        delete process.env.VARN_FAIL_THREAD_START;
+      }
+      const callsAtReturn = sdk.calls().length;
+      const result = await promise;
+      outcomes.push({ method, callsAtReturn, code: result.code });
+    }
+    return outcomes;`, { env: { LD_PRELOAD: SHIM } });
+  // Each call really found thread creation refused.
+  assert.equal(stderr.match(/fail_thread_start: refused/g)?.length, 3, stderr);
+  assert.deepEqual(value, Object.keys(VALID).map((method) => ({ method, callsAtReturn: 0, code: 0 })));
+});
