@@ -26,7 +26,7 @@ function runChild(body, { nodeArgs = [], env = {} } = {}) {
     const { VarnKtPlugin } = require(sdk.ROOT);
     const plugin = new VarnKtPlugin();
     const logLines = () => fs.existsSync('log.txt')
-      ? fs.readFileSync('log.txt', 'utf8').split('\\n').slice(0, -1)
+      ? fs.readFileSync('log.txt', 'utf8').split(/\\r?\\n/).slice(0, -1)
           .map((line) => line.replace(/^[-0-9]{10} [:0-9]{8} - /, ''))
       : [];
     (async () => { ${body} })().then((value) => {
@@ -40,8 +40,12 @@ function runChild(body, { nodeArgs = [], env = {} } = {}) {
   try {
     const stderr = child.stderr.toString();
     assert.equal(child.status, 0, `child failed: ${stderr}`);
+    // C stdio writes line ends as CR LF on Windows.
+    const stdout = process.platform === 'win32'
+      ? Buffer.from(child.stdout.toString('latin1').replace(/\r\n/g, '\n'), 'latin1')
+      : child.stdout;
     return {
-      stdout: child.stdout, // a Buffer: console lines may be in another code page
+      stdout, // a Buffer: console lines may be in another code page
       stderr,
       value: JSON.parse(fs.readFileSync(resultFile, 'utf8')),
     };

@@ -10,7 +10,6 @@
 #include <napi.h>
 
 #include <memory>
-#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -51,9 +50,10 @@ Napi::Promise startAsync(Napi::Env env, std::unique_ptr<Job> job,
   };
   try {
     std::thread(handOver).detach();
-  } catch (const std::system_error &) {
-    // No thread to be had: queue the job from here instead, which the
-    // thread-safe function allows; the promise still settles on a later turn.
+  } catch (...) {
+    // No thread to be had (std::system_error, or std::bad_alloc for its
+    // state): queue the job from here instead, which the thread-safe
+    // function allows; the promise still settles on a later turn.
     handOver();
   }
   return promise;

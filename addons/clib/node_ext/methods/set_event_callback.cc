@@ -1,4 +1,7 @@
 // setEventCallback: a JavaScript handler in the instance's event registry.
+#include <string>
+
+#include "diagnostics/log_file.h"
 #include "events/event_handler.h"
 #include "node_ext/conventions.h"
 #include "node_ext/messages.h"
@@ -15,5 +18,14 @@ Napi::Value VarnKtPlugin::setEventCallback(const Napi::CallbackInfo &info) {
                          {1, JsType::Function, msg::kSecondFunction}})) {
     return throwArgError(env, fault);
   }
+  const std::string name = stringArg(info[0]);
+  // Released on return; the registry keeps references of its own.
+  Napi::ObjectReference receiver =
+      Napi::Persistent(info.This().As<Napi::Object>());
+  Napi::FunctionReference callback =
+      Napi::Persistent(info[1].As<Napi::Function>());
+  writeLog(name.data(), name.size());
+  m_eventHandler->addEventHandler(name, receiver, callback);
+  writeLog("pEngine->m_eventHandler->addEventHandler");
   return Napi::Number::New(env, 12);
 }
