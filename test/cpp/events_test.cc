@@ -32,25 +32,6 @@ TEST(LiveList, IdsAreNeverReusedEvenForTheSameAddress) {
   EXPECT_EQ(list.find(second), &probe);
 }
 
-TEST(LiveList, WalksOldestFirstAndSkipsRemoved) {
-  live_list<Probe> list;
-  Probe a, b, c;
-  auto ida = list.add(&a);
-  auto idb = list.add(&b);
-  list.add(&c);
-  list.remove(idb);
-
-  std::vector<Probe *> walked;
-  std::vector<uint64_t> ids;
-  list.forEach([&](uint64_t id, Probe &item) {
-    ids.push_back(id);
-    walked.push_back(&item);
-  });
-  EXPECT_EQ(walked, (std::vector<Probe *>{&a, &c}));
-  EXPECT_EQ(ids.front(), ida);
-  EXPECT_EQ(list.size(), 2u);
-}
-
 TEST(LiveList, RemoveWaitsForAWalkInProgress) {
   live_list<Probe> list;
   Probe probe;
