@@ -29,6 +29,11 @@ enum {
 // at load (handlers stay installed unless `dropHandlers` is non-zero).
 QCF_API void qcfctl_reset(int dropHandlers);
 
+// Turns the recording of calls off (0) or back on (non-zero; the state at
+// load and after a reset). Benchmarks switch it off so that a long run
+// neither grows the record nor pays for keeping it.
+QCF_API void qcfctl_set_recording(int enabled);
+
 // Recorded calls, oldest first. Every QCF_ function records itself on entry,
 // QCF_ErrMessage and QCF_GetSDKVersion included.
 QCF_API size_t qcfctl_call_count(void);

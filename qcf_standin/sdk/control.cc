@@ -34,7 +34,12 @@ QCF_API void qcfctl_reset(int dropHandlers) {
     ClearScripts();
     Store().Reset();
     if (dropHandlers) DropHandlers();
+    SetRecording(true);
   });
+}
+
+QCF_API void qcfctl_set_recording(int enabled) {
+  GuardedVoid([&] { SetRecording(enabled != 0); });
 }
 
 QCF_API size_t qcfctl_call_count(void) {

@@ -1,5 +1,6 @@
 #include "recorder.h"
 
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -22,6 +23,8 @@ struct CallLog {
   // the pointers handed out by CallName and CallArg stay valid.
   std::deque<Call> calls;
 };
+
+std::atomic<bool> g_recording{true};
 
 CallLog& Log() {
   static CallLog* log = new CallLog;  // never destroyed; see intern.cc
@@ -63,11 +66,14 @@ Arg HandleArg(bool notNull) {
 }
 
 void RecordCall(const char* name, std::vector<Arg> args) {
+  if (!g_recording.load(std::memory_order_relaxed)) return;
   Call call{name ? name : "", std::move(args), CurrentThreadId()};
   CallLog& log = Log();
   std::lock_guard<std::mutex> lock(log.mutex);
   log.calls.push_back(std::move(call));
 }
+
+void SetRecording(bool enabled) { g_recording = enabled; }
 
 void ClearCalls() {
   CallLog& log = Log();

@@ -41,7 +41,9 @@ Arg NumberAtArg(const Number* cell) {
   return cell ? NumberArg(static_cast<double>(*cell)) : NullArg();
 }
 
+// Does nothing while recording is off.
 void RecordCall(const char* name, std::vector<Arg> args);
+void SetRecording(bool enabled);
 void ClearCalls();
 
 size_t CallCount();
