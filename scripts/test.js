@@ -1,6 +1,7 @@
 #!/usr/bin/env node
-// Runs every test: the C++ units through CTest, then the JavaScript suite with
-// node's built-in runner. Exits non-zero on any failure.
+// Runs every test: the C++ units through CTest, the type-check of the
+// TypeScript declarations, then the JavaScript suite with node's built-in
+// runner. Exits non-zero on any failure.
 'use strict';
 const { spawnSync } = require('node:child_process');
 const fs = require('node:fs');
@@ -20,6 +21,17 @@ const jsTests = fs.readdirSync(path.join(root, 'test', 'js'))
   .sort()
   .map((name) => path.join('test', 'js', name));
 
+// index.d.ts against a typed session and the walkthrough (test/types).
+function typeCheck() {
+  const tsc = path.join(root, 'node_modules', 'typescript', 'bin', 'tsc');
+  if (!fs.existsSync(tsc)) {
+    console.error('TypeScript is not installed: run "npm install" (it is a dev dependency).');
+    return false;
+  }
+  return run(process.execPath, [tsc, '--noEmit', '-p', path.join('test', 'types')]);
+}
+
 let ok = run('ctest', ['--test-dir', buildDir, '--output-on-failure', '-C', 'Release']);
+ok = typeCheck() && ok;
 ok = run(process.execPath, ['--test', '--test-force-exit', ...jsTests]) && ok;
 process.exit(ok ? 0 : 1);
