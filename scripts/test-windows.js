@@ -11,8 +11,9 @@
 //
 // Arguments: test files to run instead of the whole suite (each under every
 // locale). Environment: VARN_WIN_BUILD_DIR (default build-win), VARN_WIN_NODE_VERSION
-// (default: the local Node's version), VARN_WIN_KEEP_PREFIX=1 keeps the Wine
-// prefix for a look afterwards.
+// (default: the local Node's version), VARN_WIN_CMAKE_ARGS (more CMake
+// arguments), VARN_WIN_KEEP_PREFIX=1 keeps the Wine prefix for a look
+// afterwards.
 'use strict';
 const { spawnSync } = require('node:child_process');
 const fs = require('node:fs');
@@ -164,13 +165,20 @@ function ensureNodeExe() {
 
 function crossBuild() {
   step(`cross-building into ${path.relative(root, buildDir) || buildDir}`);
+  // Relative, so that a path with blanks survives build.js's split.
   const cmakeArgs = [
     '-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake',
     '-DVARN_BUILD_TESTS=OFF',
-    process.env.VARN_CMAKE_ARGS || '',
+    process.env.VARN_WIN_CMAKE_ARGS || '',
   ].join(' ');
   run(process.execPath, [path.join(root, 'scripts', 'build.js')], {
-    env: { ...process.env, VARN_BUILD_DIR: buildDir, VARN_CMAKE_ARGS: cmakeArgs, QCF_SDK_DIR: '' },
+    env: {
+      ...process.env,
+      VARN_BUILD_DIR: buildDir,
+      VARN_CMAKE_ARGS: cmakeArgs,
+      VARN_BUILD_TARGETS: 'VarnKtPlugin qcf qcf_control',
+      QCF_SDK_DIR: '',
+    },
   });
 }
 
@@ -198,8 +206,9 @@ function wineEnv(prefix, lang) {
 }
 
 // Runs a Windows program with its output in files: a Unix pipe as standard
-// output or error does not work under Wine. Returns the exit status.
-function runWine(name, args, env, timeoutMs) {
+// output or error does not work under Wine. The output is printed afterwards
+// (with `quiet`, only on failure). Returns the exit status.
+function runWine(name, args, env, timeoutMs, { quiet = false } = {}) {
   const stdoutPath = path.join(logDir, `${name}.stdout.txt`);
   const stderrPath = path.join(logDir, `${name}.stderr.txt`);
   const stdout = fs.openSync(stdoutPath, 'w');
@@ -218,12 +227,15 @@ function runWine(name, args, env, timeoutMs) {
     fs.closeSync(stderr);
   }
   if (result.error && result.error.code !== 'ETIMEDOUT') throw result.error;
-  const out = fs.readFileSync(stdoutPath, 'utf8');
-  const err = fs.readFileSync(stderrPath, 'utf8');
-  if (out) process.stdout.write(out.endsWith('\n') ? out : `${out}\n`);
-  if (err) process.stderr.write(err.endsWith('\n') ? err : `${err}\n`);
+  const status = result.status === null ? 1 : result.status;
+  if (!quiet || status !== 0) {
+    const out = fs.readFileSync(stdoutPath, 'utf8');
+    const err = fs.readFileSync(stderrPath, 'utf8');
+    if (out) process.stdout.write(out.endsWith('\n') ? out : `${out}\n`);
+    if (err) process.stderr.write(err.endsWith('\n') ? err : `${err}\n`);
+  }
   if (result.signal) console.log(`${name}: ended by ${result.signal} (timeout ${timeoutMs / 1000}s?)`);
-  return result.status === null ? 1 : result.status;
+  return status;
 }
 
 function testFiles(dir) {
@@ -256,7 +268,7 @@ function main() {
   try {
     step(`creating the Wine prefix ${prefix}`);
     const bootEnv = wineEnv(prefix, main.lang);
-    if (runWine('wineboot', ['wineboot', '--init'], bootEnv, 300000) !== 0) {
+    if (runWine('wineboot', ['wineboot', '--init'], bootEnv, 300000, { quiet: true }) !== 0) {
       throw new Error('wineboot failed');
     }
     spawnSync(wineserver, ['-w'], { env: bootEnv, stdio: 'inherit' });
