@@ -1,6 +1,10 @@
 // qcf_control.node: the stand-in's control interface for JavaScript tests.
 //
-//   reset(dropHandlers?)          forget calls, scripts and library state
+//   reset(options?)               forget calls, scripts and the session;
+//                                 options {simulate = true, dropHandlers =
+//                                 false} (a boolean means dropHandlers):
+//                                 simulate false answers in permissive mode
+//   simulating()                  true in simulator mode
 //   calls() / callsRaw()          [{name, args, thread}]; texts as strings
 //                                 (calls) or as Buffers with the exact bytes
 //                                 (callsRaw), records as Buffers, numbers,
@@ -209,7 +213,26 @@ std::vector<EmitOption> EmitOptions(const Napi::Value& options) {
 }
 
 void Reset(const Napi::CallbackInfo& info) {
-  qcfctl_reset(info.Length() > 0 && info[0].ToBoolean().Value() ? 1 : 0);
+  Napi::Value options = info.Length() > 0 ? info[0] : info.Env().Undefined();
+  int flags = 0;
+  if (options.IsBoolean()) {
+    if (options.As<Napi::Boolean>().Value())
+      flags |= QCFCTL_RESET_DROP_HANDLERS;
+  } else if (options.IsObject()) {
+    if (BoolOption(options, "dropHandlers"))
+      flags |= QCFCTL_RESET_DROP_HANDLERS;
+    Napi::Value simulate = Option(options, "simulate");
+    if (!simulate.IsUndefined() && !simulate.ToBoolean().Value()) {
+      flags |= QCFCTL_RESET_PERMISSIVE;
+    }
+  } else if (!options.IsUndefined()) {
+    ThrowType(info.Env(), "reset options must be an object or a boolean");
+  }
+  qcfctl_reset(flags);
+}
+
+Napi::Value Simulating(const Napi::CallbackInfo& info) {
+  return Napi::Boolean::New(info.Env(), qcfctl_simulating() != 0);
 }
 
 Napi::Value Calls(const Napi::CallbackInfo& info) {
@@ -292,6 +315,7 @@ Napi::Value ErrorText(const Napi::CallbackInfo& info) {
 
 Napi::Object Init(Napi::Env env, Napi::Object exports) {
   exports.Set("reset", Napi::Function::New(env, Reset, "reset"));
+  exports.Set("simulating", Napi::Function::New(env, Simulating, "simulating"));
   exports.Set("calls", Napi::Function::New(env, Calls, "calls"));
   exports.Set("callsRaw", Napi::Function::New(env, CallsRaw, "callsRaw"));
   exports.Set("script", Napi::Function::New(env, Script, "script"));

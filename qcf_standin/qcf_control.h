@@ -4,6 +4,22 @@
 // test-only add-on qcf_control.node (control_addon.cc) binds them to
 // JavaScript so that tests can see exactly what reached the SDK and can script
 // what the SDK answers.
+//
+// The stand-in answers in one of two modes, and records every call in both.
+//  - Simulator mode, the mode at load: it behaves as a small key SDK would.
+//    Calls must come in order (QCF_PreActivate, QCF_Init, a login, key
+//    operations, QCF_Finish); its key store lives in the key file named by
+//    QCF_SetKeyFilePath and is shared by every process using that file;
+//    filling writes soft key files; it refuses what a key SDK refuses, each
+//    refusal with its own code and QCF_ErrMessage text; it logs each call
+//    through the log handler as the "logLevel" setting says and raises the
+//    exception handler for faults of its own (a damaged key file, say).
+//    Scripts still apply: their handler calls, their code (which replaces
+//    the simulator's), and the texts of QCF_ErrMessage/QCF_GetSDKVersion.
+//  - Permissive mode (qcfctl_reset with QCFCTL_RESET_PERMISSIVE): every call
+//    is answered permissively, in any order, from memory alone, with fixed
+//    defaults that scripts can replace. For tests of a host that look only
+//    at what reached the SDK.
 #ifndef VARN_QCF_STANDIN_QCF_CONTROL_H
 #define VARN_QCF_STANDIN_QCF_CONTROL_H
 
@@ -25,9 +41,20 @@ enum {
   QCFCTL_ARG_HANDLE = 4   // an opaque pointer (handler, key handle): 0 or 1
 };
 
-// Forgets recorded calls and scripts and returns the stand-in to its state
-// at load (handlers stay installed unless `dropHandlers` is non-zero).
-QCF_API void qcfctl_reset(int dropHandlers);
+// Flags of qcfctl_reset.
+enum {
+  QCFCTL_RESET_DROP_HANDLERS = 1,  // uninstall the log and exception handlers
+  QCFCTL_RESET_PERMISSIVE = 2      // answer in permissive mode from now on
+};
+
+// Forgets recorded calls and scripts and the session of either mode (stage,
+// settings, key file path, login, key handles) and turns recording back on;
+// the key files themselves stay. Then answers in simulator mode, or in
+// permissive mode when `flags` holds QCFCTL_RESET_PERMISSIVE. Handlers stay
+// installed unless `flags` holds QCFCTL_RESET_DROP_HANDLERS.
+QCF_API void qcfctl_reset(int flags);
+// 1 in simulator mode, 0 in permissive mode.
+QCF_API int qcfctl_simulating(void);
 
 // Turns the recording of calls off (0) or back on (non-zero; the state at
 // load and after a reset). Benchmarks switch it off so that a long run

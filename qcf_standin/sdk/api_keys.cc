@@ -9,7 +9,9 @@
 #include "errors.h"
 #include "guard.h"
 #include "key_store.h"
+#include "mode.h"
 #include "qcf.h"
+#include "simulator.h"
 
 using namespace qcf_standin;
 
@@ -94,6 +96,9 @@ extern "C" {
 QCF_API int QCF_GetSPMKeyInfo(QCF_SpmKeyQuery* query, QCF_SpmKeyInfo* info) {
   return Guarded<int>(kInternalError, [&] {
     CallFrame frame("QCF_GetSPMKeyInfo", {RecordArg(query), HandleArg(info)});
+    if (Simulating()) {
+      return frame.FinishSimulated(Sim().GetSpmKeyInfo(query, info));
+    }
     if (!query || !info) return frame.Finish(kInvalidArgument, kLogLine);
     return frame.Finish(WriteSpmKeyInfo(frame.script(), info), kLogLine);
   });
@@ -105,6 +110,10 @@ QCF_API int QCF_CreateGroup(const char* first, uint32_t second, int32_t* cell,
     CallFrame frame("QCF_CreateGroup",
                     {TextArg(first), NumberArg(second), NumberAtArg(cell),
                      TextArg(third), BytesArg(groupId, kGroupIdSize)});
+    if (Simulating()) {
+      return frame.FinishSimulated(
+          Sim().CreateGroup(first, second, cell, third, groupId));
+    }
     if (!first || !third || !groupId) {
       return frame.Finish(kInvalidArgument, kLogLine);
     }
@@ -117,6 +126,9 @@ QCF_API int QCF_ApplyKeyWithGroupID(const char* first, const char* second,
   return Guarded<int>(kInternalError, [&] {
     CallFrame frame("QCF_ApplyKeyWithGroupID",
                     {TextArg(first), TextArg(second), HandleArg(keyHandle)});
+    if (Simulating()) {
+      return frame.FinishSimulated(Sim().ApplyKey(first, second, keyHandle));
+    }
     if (!keyHandle) return frame.Finish(kInvalidArgument, kLogLine);
     return frame.Finish(
         WriteKeyHandle(frame.script(), first, second, keyHandle), kLogLine);
@@ -128,6 +140,9 @@ QCF_API int QCF_ExportKey(void* keyHandle, int32_t* keyLen,
   return Guarded<int>(kInternalError, [&] {
     CallFrame frame("QCF_ExportKey",
                     {HandleArg(keyHandle), HandleArg(keyLen), HandleArg(key)});
+    if (Simulating()) {
+      return frame.FinishSimulated(Sim().ExportKey(keyHandle, keyLen, key));
+    }
     if (!keyLen || !key) return frame.Finish(kInvalidArgument, kLogLine);
     return frame.Finish(WriteKey(frame.script(), keyHandle, keyLen, key),
                         kLogLine);
@@ -139,6 +154,9 @@ QCF_API int QCF_ReportSPMWithSignPubkey(const char* first, const char* second,
   return Guarded<int>(kInternalError, [&] {
     CallFrame frame("QCF_ReportSPMWithSignPubkey",
                     {TextArg(first), TextArg(second), NumberArg(port)});
+    if (Simulating()) {
+      return frame.FinishSimulated(Sim().Report(first, second, port));
+    }
     if (!first || !second) return frame.Finish(kInvalidArgument, kLogLine);
     return frame.Finish(kOk, kLogLine);
   });

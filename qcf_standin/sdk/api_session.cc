@@ -5,7 +5,9 @@
 #include "errors.h"
 #include "guard.h"
 #include "key_store.h"
+#include "mode.h"
 #include "qcf.h"
+#include "simulator.h"
 
 using namespace qcf_standin;
 
@@ -34,6 +36,9 @@ QCF_API int QCF_Init(QCF_ServerInfo* server, QCF_UserInfo* user,
   return Guarded<int>(kInternalError, [&] {
     CallFrame frame("QCF_Init",
                     {RecordArg(server), RecordArg(user), RecordArg(csp)});
+    if (Simulating()) {
+      return frame.FinishSimulated(Sim().Init(server, user, csp));
+    }
     if (!server || !user || !csp) {
       return frame.Finish(kInvalidArgument, kLogLine);
     }
@@ -44,6 +49,7 @@ QCF_API int QCF_Init(QCF_ServerInfo* server, QCF_UserInfo* user,
 QCF_API int QCF_Finish(void) {
   return Guarded<int>(kInternalError, [] {
     CallFrame frame("QCF_Finish", {});
+    if (Simulating()) return frame.FinishSimulated(Sim().Finish());
     Store().EndSession();
     return frame.Finish(kOk, kLogLine);
   });
@@ -52,6 +58,9 @@ QCF_API int QCF_Finish(void) {
 QCF_API int QCF_Auth(char** token, uint32_t* validSeconds) {
   return Guarded<int>(kInternalError, [&] {
     CallFrame frame("QCF_Auth", {HandleArg(token), HandleArg(validSeconds)});
+    if (Simulating()) {
+      return frame.FinishSimulated(Sim().Login(nullptr, token, validSeconds));
+    }
     return frame.Finish(WriteLogin(frame.script(), token, validSeconds),
                         kLogLine);
   });
@@ -63,6 +72,11 @@ QCF_API int QCF_Auth_pubkey_WithInfo(QCF_ServerInfo* server, QCF_UserInfo* user,
     CallFrame frame("QCF_Auth_pubkey_WithInfo",
                     {RecordArg(server), RecordArg(user), HandleArg(token),
                      HandleArg(validSeconds)});
+    if (Simulating()) {
+      if (!server || !user)
+        return frame.FinishSimulated(Refused(kInvalidArgument));
+      return frame.FinishSimulated(Sim().Login(server, token, validSeconds));
+    }
     if (!server || !user) return frame.Finish(kInvalidArgument, kLogLine);
     return frame.Finish(WriteLogin(frame.script(), token, validSeconds),
                         kLogLine);
@@ -79,6 +93,10 @@ QCF_API int QCF_FillKey_WithPubkey(const char* serverAddr, uint32_t port,
                     {TextArg(serverAddr), NumberArg(port),
                      NumberArg(serverType), TextArg(userTokenHandle),
                      RecordArg(item), NumberAtArg(overWriteFlag)});
+    if (Simulating()) {
+      return frame.FinishSimulated(Sim().FillKey(
+          serverAddr, port, userTokenHandle, item, overWriteFlag));
+    }
     if (!serverAddr || !userTokenHandle || !item || !overWriteFlag) {
       return frame.Finish(kInvalidArgument, kLogLine);
     }
@@ -90,6 +108,9 @@ QCF_API int QCF_ReFillKey(const char* token, uint32_t second, uint32_t third) {
   return Guarded<int>(kInternalError, [&] {
     CallFrame frame("QCF_ReFillKey",
                     {TextArg(token), NumberArg(second), NumberArg(third)});
+    if (Simulating()) {
+      return frame.FinishSimulated(Sim().ReFillKey(token, second, third));
+    }
     return frame.Finish(Store().CheckToken(token), kLogLine);
   });
 }

@@ -1,10 +1,14 @@
 // Texts of the library: error texts and the version.
+#include <string>
+
 #include "call_frame.h"
 #include "errors.h"
 #include "guard.h"
 #include "intern.h"
 #include "key_store.h"
+#include "mode.h"
 #include "qcf.h"
+#include "simulator.h"
 
 using namespace qcf_standin;
 
@@ -25,6 +29,10 @@ extern "C" {
 QCF_API const char* QCF_ErrMessage(int code) {
   return Guarded<const char*>(kFailedText, [&] {
     CallFrame frame("QCF_ErrMessage", {NumberArg(code)});
+    if (Simulating()) {
+      frame.FinishSimulated(Done(std::to_string(code)),
+                            CallFrame::kLookupLogLevel);
+    }
     return ScriptedText(frame.script(), ErrorText(code));
   });
 }
@@ -32,6 +40,9 @@ QCF_API const char* QCF_ErrMessage(int code) {
 QCF_API const char* QCF_GetSDKVersion(void) {
   return Guarded<const char*>(kFailedText, [] {
     CallFrame frame("QCF_GetSDKVersion", {});
+    if (Simulating()) {
+      frame.FinishSimulated(Done(""), CallFrame::kLookupLogLevel);
+    }
     return ScriptedText(frame.script(), kSdkVersion);
   });
 }

@@ -1,6 +1,7 @@
 // The course every library function follows: record the call on entry, take
 // the next script for it and make its handler calls, let the function do its
-// work, then let a scripted code replace the function's own and log a line.
+// work (permissive in recording mode, simulated otherwise), then let a
+// scripted code replace the function's own and log a line.
 #ifndef VARN_QCF_STANDIN_SDK_CALL_FRAME_H
 #define VARN_QCF_STANDIN_SDK_CALL_FRAME_H
 
@@ -9,6 +10,7 @@
 
 #include "recorder.h"
 #include "script.h"
+#include "simulator.h"
 
 namespace qcf_standin {
 
@@ -22,6 +24,15 @@ class CallFrame {
   // The code to return: the scripted one if given, else `code`. Logs one
   // line, "<name>: ok" or "<name>: error <code>", when `logLine` is set.
   int Finish(int code, bool logLine);
+
+  // The simulator's ending: a fault goes to the exception handler, then the
+  // line "<name>: ok (<note>)" or "<name>: error 0x<code>: <text> (<note>)"
+  // goes to the log handler when the "logLevel" setting is at least
+  // `level`. Returns the code, or the scripted one.
+  int FinishSimulated(const Outcome& outcome, uint32_t level = kCallLogLevel);
+
+  static constexpr uint32_t kCallLogLevel = 1;
+  static constexpr uint32_t kLookupLogLevel = 2;  // QCF_ErrMessage, version
 
  private:
   const char* name_;

@@ -4,9 +4,11 @@
 #include "guard.h"
 #include "handlers.h"
 #include "key_store.h"
+#include "mode.h"
 #include "qcf_control.h"
 #include "recorder.h"
 #include "script.h"
+#include "simulator.h"
 #include "thread_id.h"
 
 using namespace qcf_standin;
@@ -28,14 +30,20 @@ Emission MakeEmission(int kind, int value, const char* message,
 
 extern "C" {
 
-QCF_API void qcfctl_reset(int dropHandlers) {
+QCF_API void qcfctl_reset(int flags) {
   GuardedVoid([&] {
     ClearCalls();
     ClearScripts();
     Store().Reset();
-    if (dropHandlers) DropHandlers();
+    Sim().Reset();
+    SetSimulating((flags & QCFCTL_RESET_PERMISSIVE) == 0);
+    if (flags & QCFCTL_RESET_DROP_HANDLERS) DropHandlers();
     SetRecording(true);
   });
+}
+
+QCF_API int qcfctl_simulating(void) {
+  return Guarded<int>(0, [] { return Simulating() ? 1 : 0; });
 }
 
 QCF_API void qcfctl_set_recording(int enabled) {

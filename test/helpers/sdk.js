@@ -3,6 +3,20 @@
 // answers next. Loads the test-only add-on qcf_control.node, which shares the
 // one libqcf with VarnKtPlugin.node.
 //
+// Two modes (qcf_standin/qcf_control.h tells them in full):
+//   permissive  every call is answered at once, in any order, from memory,
+//               with DEFAULTS unless scripted. Tests of the add-on assert on
+//               what reached the SDK, so this is the mode this helper sets
+//               when it loads and on every reset().
+//   simulator   the stand-in behaves as a small key SDK: order of use, a key
+//               store in the key file shared between processes, soft key
+//               files, refusals with their own CODES, log lines gated by the
+//               "logLevel" setting. The library's mode at load, so processes
+//               that never load this helper (the walkthrough, a user's own
+//               tests) get it; tests of the simulator call
+//               reset({ simulate: true }).
+// Both modes record every call.
+//
 // Recorded arguments per call (calls(); callsRaw() gives texts as Buffers):
 //   text -> string, record -> Buffer (all its bytes on entry), number ->
 //   number, null pointer -> null, handler / out-pointer / key handle ->
@@ -41,7 +55,7 @@ function loadControl() {
 
 const control = loadControl();
 
-// What the stand-in answers when nothing is scripted.
+// What the stand-in answers in permissive mode when nothing is scripted.
 const DEFAULTS = Object.freeze({
   token: 'standin-token-0001', // first login after reset(); each QCF_Finish
   // that ends a login moves on to the next number
@@ -58,21 +72,49 @@ const DEFAULTS = Object.freeze({
   version: 'libqcf stand-in 1.0.0',
 });
 
-// The stand-in's own failure codes.
+// The stand-in's own failure codes; the simulator uses all of them, the
+// permissive mode the first five and INTERNAL_ERROR.
 const CODES = Object.freeze({
-  INVALID_ARGUMENT: 0x0a000001, // a required pointer or text is null
-  NOT_LOGGED_IN: 0x0a000002, // QCF_ReFillKey with a null token
+  INVALID_ARGUMENT: 0x0a000001, // a required pointer is null, a text empty
+  NOT_LOGGED_IN: 0x0a000002, // a key operation before a login; a null token
   TOKEN_INVALID: 0x0a000003, // a token other than the current login's
   UNKNOWN_GROUP: 0x0a000004, // QCF_ApplyKeyWithGroupID: neither text names a group
   INVALID_KEY_HANDLE: 0x0a000005, // QCF_ExportKey: null or unknown handle
+  NOT_ACTIVATED: 0x0a000010, // QCF_Init before QCF_PreActivate
+  NOT_INITIALISED: 0x0a000011, // a login, QCF_GetSPMKeyInfo or QCF_Finish before QCF_Init
+  TOKEN_EXPIRED: 0x0a000012, // the login outlived "tokenValidSeconds"
+  BAD_SERVER: 0x0a000013, // empty host name or port 0
+  WRONG_PIN: 0x0a000014, // a PIN other than 40615237
+  NO_KEY_FILE: 0x0a000020, // no key file path, or an empty one
+  KEY_STORE_UNREADABLE: 0x0a000021, // the key file is damaged or unreadable
+  KEY_STORE_UNWRITABLE: 0x0a000022,
+  KEY_STORE_BUSY: 0x0a000023, // the key file stayed locked for 10 s
+  SPM_EXHAUSTED: 0x0a000024, // a group key needs more unused key material
+  SPM_FULL: 0x0a000025, // a counter would pass 2^32 - 1
+  SOFT_KEY_EXISTS: 0x0a000030, // the soft key file exists, overwrite flag 0
+  SOFT_KEY_DIR_MISSING: 0x0a000031,
+  SOFT_KEY_PATH_INVALID: 0x0a000032, // empty, or a directory
+  KEY_LEN_ZERO: 0x0a000033,
+  KEY_LEN_TOO_LARGE: 0x0a000034, // above "keyTemporaryCapacity"
+  SOFT_KEY_WRITE_FAILED: 0x0a000035,
+  RANDOM_FAILED: 0x0a000036,
+  REFILL_AMOUNT_INVALID: 0x0a000037, // 1 to 1024 keys of at least 1 byte
   INTERNAL_ERROR: 0x0a0000ff,
 });
 
-// Forgets recorded calls, scripts and the SDK's state (login, groups, keys).
-// The installed handlers stay unless dropHandlers is true.
-function reset(dropHandlers = false) {
-  control.reset(Boolean(dropHandlers));
+// Forgets recorded calls, scripts and the SDK's session (stage, settings,
+// key file path, login, key handles; key files stay). Options:
+//   simulate      false (default): permissive mode; true: simulator mode
+//   dropHandlers  true: uninstall the SDK's log and exception handlers
+// A boolean stands for { dropHandlers }.
+function reset(options = {}) {
+  const { simulate = false, dropHandlers = false } =
+    typeof options === 'boolean' ? { dropHandlers: options } : options;
+  control.reset({ simulate: Boolean(simulate), dropHandlers: Boolean(dropHandlers) });
 }
+
+// The library starts as the simulator; this helper's users test the add-on.
+reset();
 
 // Queues a scripted answer for the next `times` calls of `name` (default 1,
 // negative: every later call):
@@ -165,6 +207,7 @@ module.exports = {
   callsOf,
   names,
   errorText,
+  simulating: () => control.simulating(),
   tempCwd,
   // The QCF_ functions called straight from JavaScript, for tests of the
   // stand-in itself (see qcf_standin/control_direct.cc), with capturing
