@@ -1,6 +1,17 @@
 'use strict';
 // Entry of the package: loads the native add-on and re-exports its class.
 const path = require('node:path');
+const { isMainThread } = require('node:worker_threads');
+
+// The add-on delivers SDK events through the main event loop; loaded on a
+// worker thread it would attach to the wrong loop, so it is never loaded
+// there.
+if (!isMainThread) {
+  throw new Error(
+    'VarnKtPlugin can only be loaded on the main thread: it delivers SDK events ' +
+      'through the main event loop, so it cannot be used from a worker thread',
+  );
+}
 
 const buildDir = path.resolve(__dirname, process.env.VARN_BUILD_DIR || 'build');
 const addonPath = path.join(buildDir, 'Release', 'VarnKtPlugin.node');

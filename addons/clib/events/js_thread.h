@@ -12,6 +12,10 @@ void recordJsThread();
 // True on the thread that initialised the module first.
 bool onJsThread();
 
+// True on the process's main thread, the one that runs the host's default
+// event loop. Callable during static initialisation.
+bool onProcessMainThread();
+
 }  // namespace VarnNode
 
 #endif  // VARN_EVENTS_JS_THREAD_H

@@ -68,6 +68,17 @@ constexpr const char kMissingKeyLen[] = "Missing 'fillkeyItem.keyLen' property";
 constexpr const char kMissingSoftkeyPath[] =
     "Missing 'fillkeyItem.softkeyPath' property";
 
+// Module initialisation away from the main thread, or after a first load
+// on a worker thread left the dispatcher without its loop.
+constexpr const char kNotMainThread[] =
+    "VarnKtPlugin can only be loaded on the main thread: it delivers SDK "
+    "events through the main event loop, so it cannot be used from a worker "
+    "thread";
+constexpr const char kDispatcherDetached[] =
+    "VarnKtPlugin cannot deliver SDK events: its dispatcher is not attached "
+    "to the main event loop (was the module first loaded on a worker "
+    "thread?)";
+
 // Success texts of the result objects.
 constexpr const char kSucc[] = "succ";
 constexpr const char kInitSuccess[] = "initialization successful";

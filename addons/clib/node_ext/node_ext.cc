@@ -5,11 +5,21 @@
 #include <napi.h>
 
 #include "events/js_thread.h"
+#include "events/node_async_call.h"
+#include "node_ext/messages.h"
 #include "node_ext/varn_kt_plugin.h"
 
 namespace {
 
 Napi::Object initModule(Napi::Env env, Napi::Object exports) {
+  // Events reach JavaScript through the dispatcher on the main loop; any
+  // other thread would have them delivered to the wrong one.
+  if (!VarnNode::onProcessMainThread()) {
+    throw Napi::Error::New(env, VarnNode::msg::kNotMainThread);
+  }
+  if (!VarnNode::node_async_call::instance().attached()) {
+    throw Napi::Error::New(env, VarnNode::msg::kDispatcherDetached);
+  }
   VarnNode::recordJsThread();
   Napi::Function constructor = VarnKtPlugin::DefineClass(env);
   // Keeps the constructor alive for the life of the environment.
