@@ -6,10 +6,12 @@
 // package builds by default, or the vendor SDK when it was built with
 // QCF_SDK_DIR (then the session needs a reachable key server). Everything the
 // session writes (log.txt, the key file, the soft key) goes to a fresh
-// temporary directory, removed at the end unless --keep is given.
+// temporary directory, removed at the end unless --keep is given. One step
+// starts this script again as another process on the same key file.
 //
 // Exits 0 when every step worked, 1 with a message naming the step otherwise.
 'use strict';
+const { spawnSync } = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
@@ -110,6 +112,54 @@ function listFiles(dir) {
   }
 }
 
+/**
+ * @param {import('..').SpmKeyInfoResult} before
+ * @param {import('..').SpmKeyInfoResult} after
+ */
+function showCounters(before, after) {
+  for (const counter of /** @type {const} */ (['totalKeySize', 'usedKeySize', 'keyBasePostion'])) {
+    const change = after[counter] - before[counter];
+    say(`    ${counter}: ${before[counter]} -> ${after[counter]} (${change >= 0 ? '+' : ''}${change} since the start)`);
+  }
+}
+
+const OTHER_PROCESS = '--other-process';
+const RESULT_MARK = 'other-process result: ';
+
+/**
+ * Runs this script as another process that opens the same key file, logs in
+ * and applies for the group's key; resolves with its result.
+ * @param {string} workDir @param {string} keyFile @param {string} groupId @param {string} appName
+ * @returns {import('..').ApplyKeyResult}
+ */
+function applyKeyInOtherProcess(workDir, keyFile, groupId, appName) {
+  const cwd = path.join(workDir, 'other-process');
+  fs.mkdirSync(cwd);
+  const child = spawnSync(process.execPath, [__filename, OTHER_PROCESS, keyFile, groupId, appName], {
+    cwd,
+    encoding: 'utf8',
+    timeout: STEP_TIMEOUT_MS,
+  });
+  const line = (child.stdout || '').split('\n').find((text) => text.startsWith(RESULT_MARK));
+  if (child.status !== 0 || !line) {
+    throw new StepFailure(`the other process failed (exit ${child.status}): ${child.stderr || child.stdout}`);
+  }
+  return JSON.parse(line.slice(RESULT_MARK.length));
+}
+
+// The other process: its own SDK session on the key file it is given.
+async function otherProcess() {
+  const [keyFile, groupId, appName] = process.argv.slice(process.argv.indexOf(OTHER_PROCESS) + 1);
+  const plugin = new (loadPlugin())();
+  const code = plugin.preActivate(keyFile);
+  expect(code === 0, `preActivate returned ${code}`);
+  expectSuccess(await plugin.init(1, 'other-user', 'other-app'), 'init');
+  expectSuccess(await plugin.auth_pubkey(1, 'other-user', 'other-app'), 'auth_pubkey');
+  const result = await plugin.applyKeyWithGroupID(groupId, appName);
+  plugin.finish();
+  say(`${RESULT_MARK}${JSON.stringify(result)}`);
+}
+
 /** @param {string} workDir */
 async function session(workDir) {
   const VarnKtPlugin = loadPlugin();
@@ -173,10 +223,7 @@ async function session(workDir) {
     plugin.getSPMKeyInfo(appName, 'demo'),
   (result) => {
     expectSuccess(result, 'getSPMKeyInfo');
-    for (const counter of /** @type {const} */ (['totalKeySize', 'usedKeySize', 'keyBasePostion'])) {
-      const change = result[counter] - infoBefore[counter];
-      say(`    ${counter}: ${infoBefore[counter]} -> ${result[counter]} (${change >= 0 ? '+' : ''}${change})`);
-    }
+    showCounters(infoBefore, result);
   });
 
   const group = await step(`createGroup("${appName}", 32, "demo group")`, () =>
@@ -200,9 +247,24 @@ async function session(workDir) {
     say(`    both instances hold the same ${result.groupKey.length / 2}-byte group key`);
   });
 
+  await step('applyKeyWithGroupID in another process that shares the key file', () =>
+    applyKeyInOtherProcess(workDir, keyFile, group.groupId, appName),
+  (result) => {
+    expectSuccess(result, 'applyKeyWithGroupID in the other process');
+    expect(result.groupKey === first.groupKey, 'the other process got a different group key');
+    say('    the other process holds the same group key');
+  });
+
   await step('reFillKey("", 1, 64)  with the token of the login', () =>
     plugin.reFillKey('', 1, 64),
   (result) => expectSuccess(result, 'reFillKey'));
+
+  await step(`getSPMKeyInfo("${appName}", "demo")  after the group and the refill`, () =>
+    plugin.getSPMKeyInfo(appName, 'demo'),
+  (result) => {
+    expectSuccess(result, 'getSPMKeyInfo');
+    showCounters(infoBefore, result);
+  });
 
   await step('reportSPMWithSignPubkey("spm-0001", "demo-sign-public-key", 18000)', () =>
     plugin.reportSPMWithSignPubkey('spm-0001', 'demo-sign-public-key', 18000),
@@ -219,6 +281,15 @@ async function session(workDir) {
 async function main() {
   // A reader that goes away (`npm run demo | head`) is not a failure.
   process.stdout.on('error', () => process.exit(0));
+  if (process.argv.includes(OTHER_PROCESS)) {
+    await otherProcess().then(
+      () => process.exit(0),
+      (err) => {
+        process.stderr.write(`${err instanceof Error ? err.message : show(err)}\n`);
+        process.exit(1);
+      },
+    );
+  }
   const workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'varnkt-walkthrough-'));
   const startDir = process.cwd();
   // log.txt and the SDK's files land in the working directory.

@@ -1,6 +1,6 @@
 'use strict';
 // The walkthrough (npm run demo) as a user runs it: a whole session against
-// the stand-in that exits 0, and a failing step that exits 1 and names it.
+// the simulator that exits 0, and a failing step that exits 1 and names it.
 const { test } = require('node:test');
 const assert = require('node:assert/strict');
 const { spawnSync } = require('node:child_process');
@@ -30,8 +30,8 @@ test('a whole session runs, step by step, and exits 0', () => {
   assert.deepEqual(steps, [
     'preActivate', 'setLogCallback', 'setEventCallback', 'init', 'auth_pubkey',
     'getSPMKeyInfo', 'fillKey', 'getSPMKeyInfo', 'createGroup',
-    'applyKeyWithGroupID', 'applyKeyWithGroupID', 'reFillKey',
-    'reportSPMWithSignPubkey', 'finish',
+    'applyKeyWithGroupID', 'applyKeyWithGroupID', 'applyKeyWithGroupID',
+    'reFillKey', 'getSPMKeyInfo', 'reportSPMWithSignPubkey', 'finish',
   ]);
   for (const expected of [
     '【预激活】成功！', // the add-on's own console lines are kept
@@ -39,6 +39,8 @@ test('a whole session runs, step by step, and exits 0', () => {
     'sdk log | ', // lines through the log callback
     'x onCaptureMessage', // events
     'both instances hold the same',
+    'the other process holds the same group key',
+    'totalKeySize: 0 -> 64 (+64', // counters move with the fill
     'Walkthrough complete: every step succeeded.',
   ]) {
     assert.ok(child.stdout.includes(expected), `missing "${expected}" in:\n${child.stdout}`);
