@@ -13,6 +13,9 @@ constexpr uintptr_t kHandleBase = 0x5D000000;
 constexpr uintptr_t kHandleStep = 0x10;
 constexpr size_t kGroupIdSize = 64;
 constexpr int kIdAttempts = 8;
+// A group's name and note are only shown, so a long one is cut rather than
+// allowed to swell the key file.
+constexpr size_t kMaxGroupText = 255;
 
 void CopyText(char* field, size_t width, const std::string& text) {
   std::snprintf(field, width, "%s", text.c_str());
@@ -79,7 +82,9 @@ Outcome Simulator::CreateGroup(const char* name, uint32_t keyLen, int32_t* cell,
     if (id.empty()) {
       return Faulted(kRandomFailed, "no random bytes for a group id");
     }
-    store.groups.push_back(GroupRecord{id, key, name, note});
+    store.groups.push_back(
+        GroupRecord{id, key, std::string(name).substr(0, kMaxGroupText),
+                    std::string(note).substr(0, kMaxGroupText)});
     store.usedKeySize += length;
     return Done("group " + id + " with a key of " + std::to_string(length) +
                 " bytes");

@@ -36,6 +36,7 @@ void Simulator::Reset() {
   stage_ = Stage::kLoaded;
   settings_.clear();
   keyFilePath_.clear();
+  server_.clear();
   EndSession(Stage::kLoaded);
   handlesIssued_ = kNoHandles;
 }
