@@ -25,7 +25,9 @@ export async function session(keyFile: string, softkeyPath: string): Promise<str
   const logged: number = plugin.setLogCallback((line: string) => void line);
   const registered: number =
     plugin.setEventCallback('onCaptureError', (code: number, message: string) => void [code, message]) +
-    plugin.setEventCallback('onCaptureMessage', (message: string) => void message);
+    plugin.setEventCallback('onCaptureMessage', (message: string) => void message) +
+    // Handler parameters take their types from the event name.
+    plugin.setEventCallback('onCaptureError', (code, message) => void (code.toFixed() + message.trim()));
 
   const init: InitResult = await plugin.init(1, 'user', 'app');
   await plugin.init(1, 'user', 'app', 'keyserver.example', 18000);
