@@ -14,8 +14,11 @@
 //    refusal with its own code and QCF_ErrMessage text; it logs each call
 //    through the log handler as the "logLevel" setting says and raises the
 //    exception handler for faults of its own (a damaged key file, say).
-//    Scripts still apply: their handler calls, their code (which replaces
-//    the simulator's), and the texts of QCF_ErrMessage/QCF_GetSDKVersion.
+//    Scripts apply in part: their handler calls; their code, which answers
+//    in the simulator's place (the call then does nothing else, so that a
+//    test can inject a failure); and the texts of QCF_ErrMessage and
+//    QCF_GetSDKVersion. Other scripted outputs (tokens, bytes, numbers, null
+//    handles) are given in permissive mode only.
 //  - Permissive mode (qcfctl_reset with QCFCTL_RESET_PERMISSIVE): every call
 //    is answered permissively, in any order, from memory alone, with fixed
 //    defaults that scripts can replace. For tests of a host that look only

@@ -16,7 +16,8 @@ extern "C" {
 QCF_API int QCF_PreActivate(void) {
   return Guarded<int>(kInternalError, [] {
     CallFrame frame("QCF_PreActivate", {});
-    if (Simulating()) return frame.FinishSimulated(Sim().PreActivate());
+    if (Simulating())
+      return frame.Simulate([&] { return Sim().PreActivate(); });
     return frame.Finish(kOk, kLogLine);
   });
 }
@@ -24,7 +25,8 @@ QCF_API int QCF_PreActivate(void) {
 QCF_API int QCF_Custom(const char* key, const char* value) {
   return Guarded<int>(kInternalError, [&] {
     CallFrame frame("QCF_Custom", {TextArg(key), TextArg(value)});
-    if (Simulating()) return frame.FinishSimulated(Sim().Custom(key, value));
+    if (Simulating())
+      return frame.Simulate([&] { return Sim().Custom(key, value); });
     if (!key || !value) return frame.Finish(kInvalidArgument, kNoLogLine);
     Store().SetSetting(key, value);
     return frame.Finish(kOk, kNoLogLine);
@@ -34,7 +36,8 @@ QCF_API int QCF_Custom(const char* key, const char* value) {
 QCF_API int QCF_SetKeyFilePath(const char* path) {
   return Guarded<int>(kInternalError, [&] {
     CallFrame frame("QCF_SetKeyFilePath", {TextArg(path)});
-    if (Simulating()) return frame.FinishSimulated(Sim().SetKeyFilePath(path));
+    if (Simulating())
+      return frame.Simulate([&] { return Sim().SetKeyFilePath(path); });
     if (!path) return frame.Finish(kInvalidArgument, kNoLogLine);
     Store().SetKeyFilePath(path);
     return frame.Finish(kOk, kNoLogLine);

@@ -97,7 +97,7 @@ QCF_API int QCF_GetSPMKeyInfo(QCF_SpmKeyQuery* query, QCF_SpmKeyInfo* info) {
   return Guarded<int>(kInternalError, [&] {
     CallFrame frame("QCF_GetSPMKeyInfo", {RecordArg(query), HandleArg(info)});
     if (Simulating()) {
-      return frame.FinishSimulated(Sim().GetSpmKeyInfo(query, info));
+      return frame.Simulate([&] { return Sim().GetSpmKeyInfo(query, info); });
     }
     if (!query || !info) return frame.Finish(kInvalidArgument, kLogLine);
     return frame.Finish(WriteSpmKeyInfo(frame.script(), info), kLogLine);
@@ -111,8 +111,9 @@ QCF_API int QCF_CreateGroup(const char* first, uint32_t second, int32_t* cell,
                     {TextArg(first), NumberArg(second), NumberAtArg(cell),
                      TextArg(third), BytesArg(groupId, kGroupIdSize)});
     if (Simulating()) {
-      return frame.FinishSimulated(
-          Sim().CreateGroup(first, second, cell, third, groupId));
+      return frame.Simulate([&] {
+        return Sim().CreateGroup(first, second, cell, third, groupId);
+      });
     }
     if (!first || !third || !groupId) {
       return frame.Finish(kInvalidArgument, kLogLine);
@@ -127,7 +128,8 @@ QCF_API int QCF_ApplyKeyWithGroupID(const char* first, const char* second,
     CallFrame frame("QCF_ApplyKeyWithGroupID",
                     {TextArg(first), TextArg(second), HandleArg(keyHandle)});
     if (Simulating()) {
-      return frame.FinishSimulated(Sim().ApplyKey(first, second, keyHandle));
+      return frame.Simulate(
+          [&] { return Sim().ApplyKey(first, second, keyHandle); });
     }
     if (!keyHandle) return frame.Finish(kInvalidArgument, kLogLine);
     return frame.Finish(
@@ -141,7 +143,8 @@ QCF_API int QCF_ExportKey(void* keyHandle, int32_t* keyLen,
     CallFrame frame("QCF_ExportKey",
                     {HandleArg(keyHandle), HandleArg(keyLen), HandleArg(key)});
     if (Simulating()) {
-      return frame.FinishSimulated(Sim().ExportKey(keyHandle, keyLen, key));
+      return frame.Simulate(
+          [&] { return Sim().ExportKey(keyHandle, keyLen, key); });
     }
     if (!keyLen || !key) return frame.Finish(kInvalidArgument, kLogLine);
     return frame.Finish(WriteKey(frame.script(), keyHandle, keyLen, key),
@@ -155,7 +158,7 @@ QCF_API int QCF_ReportSPMWithSignPubkey(const char* first, const char* second,
     CallFrame frame("QCF_ReportSPMWithSignPubkey",
                     {TextArg(first), TextArg(second), NumberArg(port)});
     if (Simulating()) {
-      return frame.FinishSimulated(Sim().Report(first, second, port));
+      return frame.Simulate([&] { return Sim().Report(first, second, port); });
     }
     if (!first || !second) return frame.Finish(kInvalidArgument, kLogLine);
     return frame.Finish(kOk, kLogLine);

@@ -37,7 +37,7 @@ QCF_API int QCF_Init(QCF_ServerInfo* server, QCF_UserInfo* user,
     CallFrame frame("QCF_Init",
                     {RecordArg(server), RecordArg(user), RecordArg(csp)});
     if (Simulating()) {
-      return frame.FinishSimulated(Sim().Init(server, user, csp));
+      return frame.Simulate([&] { return Sim().Init(server, user, csp); });
     }
     if (!server || !user || !csp) {
       return frame.Finish(kInvalidArgument, kLogLine);
@@ -49,7 +49,7 @@ QCF_API int QCF_Init(QCF_ServerInfo* server, QCF_UserInfo* user,
 QCF_API int QCF_Finish(void) {
   return Guarded<int>(kInternalError, [] {
     CallFrame frame("QCF_Finish", {});
-    if (Simulating()) return frame.FinishSimulated(Sim().Finish());
+    if (Simulating()) return frame.Simulate([&] { return Sim().Finish(); });
     Store().EndSession();
     return frame.Finish(kOk, kLogLine);
   });
@@ -59,7 +59,8 @@ QCF_API int QCF_Auth(char** token, uint32_t* validSeconds) {
   return Guarded<int>(kInternalError, [&] {
     CallFrame frame("QCF_Auth", {HandleArg(token), HandleArg(validSeconds)});
     if (Simulating()) {
-      return frame.FinishSimulated(Sim().Login(nullptr, token, validSeconds));
+      return frame.Simulate(
+          [&] { return Sim().Login(nullptr, token, validSeconds); });
     }
     return frame.Finish(WriteLogin(frame.script(), token, validSeconds),
                         kLogLine);
@@ -73,9 +74,10 @@ QCF_API int QCF_Auth_pubkey_WithInfo(QCF_ServerInfo* server, QCF_UserInfo* user,
                     {RecordArg(server), RecordArg(user), HandleArg(token),
                      HandleArg(validSeconds)});
     if (Simulating()) {
-      if (!server || !user)
-        return frame.FinishSimulated(Refused(kInvalidArgument));
-      return frame.FinishSimulated(Sim().Login(server, token, validSeconds));
+      return frame.Simulate([&] {
+        return server && user ? Sim().Login(server, token, validSeconds)
+                              : Refused(kInvalidArgument);
+      });
     }
     if (!server || !user) return frame.Finish(kInvalidArgument, kLogLine);
     return frame.Finish(WriteLogin(frame.script(), token, validSeconds),
@@ -94,8 +96,10 @@ QCF_API int QCF_FillKey_WithPubkey(const char* serverAddr, uint32_t port,
                      NumberArg(serverType), TextArg(userTokenHandle),
                      RecordArg(item), NumberAtArg(overWriteFlag)});
     if (Simulating()) {
-      return frame.FinishSimulated(Sim().FillKey(
-          serverAddr, port, userTokenHandle, item, overWriteFlag));
+      return frame.Simulate([&] {
+        return Sim().FillKey(serverAddr, port, userTokenHandle, item,
+                             overWriteFlag);
+      });
     }
     if (!serverAddr || !userTokenHandle || !item || !overWriteFlag) {
       return frame.Finish(kInvalidArgument, kLogLine);
@@ -109,7 +113,8 @@ QCF_API int QCF_ReFillKey(const char* token, uint32_t second, uint32_t third) {
     CallFrame frame("QCF_ReFillKey",
                     {TextArg(token), NumberArg(second), NumberArg(third)});
     if (Simulating()) {
-      return frame.FinishSimulated(Sim().ReFillKey(token, second, third));
+      return frame.Simulate(
+          [&] { return Sim().ReFillKey(token, second, third); });
     }
     return frame.Finish(Store().CheckToken(token), kLogLine);
   });

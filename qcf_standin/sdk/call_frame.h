@@ -31,6 +31,15 @@ class CallFrame {
   // `level`. Returns the code, or the scripted one.
   int FinishSimulated(const Outcome& outcome, uint32_t level = kCallLogLevel);
 
+  // Simulator mode: runs `simulate` (returning an Outcome) and finishes
+  // with its outcome, unless the script gives a code: then that code answers
+  // in the simulator's place and the call does nothing else.
+  template <typename Body>
+  int Simulate(Body&& body) {
+    if (script_ && script_->code) return FinishSimulated(Done("scripted"));
+    return FinishSimulated(body());
+  }
+
   static constexpr uint32_t kCallLogLevel = 1;
   static constexpr uint32_t kLookupLogLevel = 2;  // QCF_ErrMessage, version
 

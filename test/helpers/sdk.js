@@ -117,7 +117,10 @@ function reset(options = {}) {
 reset();
 
 // Queues a scripted answer for the next `times` calls of `name` (default 1,
-// negative: every later call):
+// negative: every later call). In simulator mode only `code` (which answers
+// in the simulator's place: the call does nothing else), `emit` and the
+// text of QCF_ErrMessage / QCF_GetSDKVersion apply; all of it in permissive
+// mode:
 //   code        return code; without it, scripted outputs mean 0 and a
 //               script without outputs keeps the default code
 //   bytes | token | text   output bytes (string as UTF-8, Buffer, or null):

@@ -287,6 +287,25 @@ describe('log lines and faults', () => {
     });
   });
 
+  test('a scripted code answers in the simulator\'s place and changes nothing', () => {
+    const seen = inSimulator(async (sim, { plugin, sdk }) => {
+      await sim.loggedIn();
+      plugin.reFillKeySync('', 1, 64);
+      sdk.script('QCF_CreateGroup', { code: -7 });
+      sdk.script('QCF_FillKey_WithPubkey', { code: 0 });
+      return {
+        group: await plugin.createGroup('group', 0, 'note'),
+        fill: await plugin.fillKey(sim.fillParams()),
+        softKeyWritten: require('node:fs').existsSync(sim.file('soft.key')),
+        info: await plugin.getSPMKeyInfo('spm', 'query'),
+      };
+    });
+    assert.deepEqual(seen.group, { code: -7, message: sdk.errorText(-7), groupId: '' });
+    assert.deepEqual(seen.fill, { code: 0, message: 'Fill key successful' });
+    assert.equal(seen.softKeyWritten, false);
+    assert.deepEqual([seen.info.totalKeySize, seen.info.usedKeySize], [64, 0]);
+  });
+
   test('whatever it is handed, it answers with a code', () => {
     const codes = inSimulator(async (sim, { sdk }) => {
       await sim.loggedIn();
