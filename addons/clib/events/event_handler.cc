@@ -36,40 +36,30 @@ void dropPendingException(napi_env env) {
 // callback scope so that promise reactions and ticks the handler queues run
 // when it returns, as after any other event callback. What the handler
 // throws is dropped.
-void callFromLoop(napi_env env, napi_ref function, const char *eventName,
-                  const int32_t *code, const std::string &message) {
+void callFromLoop(napi_env env, loop_async_resource &resource,
+                  napi_ref function, const int32_t *code,
+                  const std::string &message) {
   napi_handle_scope handles = nullptr;
   if (napi_open_handle_scope(env, &handles) != napi_ok) return;
-  napi_value resource = nullptr;
-  napi_value resourceName = nullptr;
-  napi_async_context context = nullptr;
-  if (napi_create_object(env, &resource) == napi_ok &&
-      napi_create_string_utf8(env, eventName, NAPI_AUTO_LENGTH,
-                              &resourceName) == napi_ok &&
-      napi_async_init(env, resource, resourceName, &context) == napi_ok) {
-    napi_callback_scope callbacks = nullptr;
-    if (napi_open_callback_scope(env, resource, context, &callbacks) ==
-        napi_ok) {
-      napi_value callee = nullptr;
-      napi_value self = nullptr;
-      napi_value args[2] = {nullptr, nullptr};
-      size_t argc = 0;
-      bool ready =
-          napi_get_reference_value(env, function, &callee) == napi_ok &&
-          callee != nullptr && napi_get_undefined(env, &self) == napi_ok;
-      if (ready && code != nullptr) {
-        ready = napi_create_int32(env, *code, &args[argc++]) == napi_ok;
-      }
-      if (ready) {
-        ready = napi_create_string_utf8(env, message.data(), message.size(),
-                                        &args[argc++]) == napi_ok;
-      }
-      napi_value ignored = nullptr;
-      if (ready) napi_call_function(env, self, callee, argc, args, &ignored);
-      dropPendingException(env);
-      napi_close_callback_scope(env, callbacks);
+  napi_callback_scope callbacks = nullptr;
+  if (resource.openScope(env, &callbacks)) {
+    napi_value callee = nullptr;
+    napi_value self = nullptr;
+    napi_value args[2] = {nullptr, nullptr};
+    size_t argc = 0;
+    bool ready = napi_get_reference_value(env, function, &callee) == napi_ok &&
+                 callee != nullptr && napi_get_undefined(env, &self) == napi_ok;
+    if (ready && code != nullptr) {
+      ready = napi_create_int32(env, *code, &args[argc++]) == napi_ok;
     }
-    napi_async_destroy(env, context);
+    if (ready) {
+      ready = napi_create_string_utf8(env, message.data(), message.size(),
+                                      &args[argc++]) == napi_ok;
+    }
+    napi_value ignored = nullptr;
+    if (ready) napi_call_function(env, self, callee, argc, args, &ignored);
+    dropPendingException(env);
+    napi_close_callback_scope(env, callbacks);
   }
   dropPendingException(env);
   napi_close_handle_scope(env, handles);
@@ -149,7 +139,7 @@ void event_handler::deliver(const delivery &event) const {
   auto found = m_handlers.find(event.event);
   if (found == m_handlers.end()) return;
   const callback_ref &entry = *found->second;
-  callFromLoop(entry.receiver.Env(), entry.callback, event.event,
+  callFromLoop(entry.receiver.Env(), m_asyncResource, entry.callback,
                event.hasCode ? &event.code : nullptr, event.message);
 }
 

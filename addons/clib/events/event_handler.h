@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "events/callback_ref.h"
+#include "events/loop_async_resource.h"
 
 namespace VarnNode {
 
@@ -65,6 +66,8 @@ class event_handler : public event_sink {
   // The JavaScript thread of the environment the registry belongs to.
   std::thread::id m_owner;
   std::unordered_map<std::string, std::unique_ptr<callback_ref>> m_handlers;
+  // Every delivery's callback scope is opened under it.
+  mutable loop_async_resource m_asyncResource{"VarnKtPluginEvent"};
 };
 
 }  // namespace VarnNode

@@ -6,6 +6,7 @@
 
 #include "diagnostics/log_file.h"
 #include "events/js_thread.h"
+#include "events/loop_async_resource.h"
 #include "events/node_async_call.h"
 #include "events/sdk_events.h"
 
@@ -21,6 +22,13 @@ namespace {
 // are parked here and deleted once the outermost delivery has returned.
 int deliveryDepth = 0;
 std::vector<callback_ref *> retired;
+
+// The async resource of deliveries from the dispatcher. Never destroyed: it
+// lives as long as the environment, which ends with the process.
+loop_async_resource &loopResource() {
+  static auto *resource = new loop_async_resource("VarnKtPluginLog");
+  return *resource;
+}
 
 void dropPendingException(Napi::Env env) noexcept {
   try {
@@ -52,8 +60,9 @@ void callRegistration(callback_ref &registration, const std::string &message,
     Napi::HandleScope scope(env);
     Napi::String text = Napi::String::New(env, message);
     if (fromLoop) {
-      Napi::AsyncContext context(env, "VarnKtPluginLog");
-      Napi::CallbackScope callbackScope(env, context);
+      napi_callback_scope callbacks = nullptr;
+      if (!loopResource().openScope(env, &callbacks)) return;
+      Napi::CallbackScope callbackScope(env, callbacks);
       callDroppingErrors(env, registration.callback, text);
     } else {
       callDroppingErrors(env, registration.callback, text);
