@@ -43,7 +43,11 @@ if (process.env.VARN_CMAKE_ARGS) configure.push(...process.env.VARN_CMAKE_ARGS.s
 
 try {
   run(configure);
-  run(['--build', buildDir, '--config', 'Release', '--parallel']);
+  const build = ['--build', buildDir, '--config', 'Release', '--parallel'];
+  // VARN_BUILD_TARGETS: build only these targets (space-separated).
+  const targets = (process.env.VARN_BUILD_TARGETS || '').split(/\s+/).filter(Boolean);
+  if (targets.length) build.push('--target', ...targets);
+  run(build);
 } catch (err) {
   console.error(`Build failed: ${err.message}`);
   process.exit(1);

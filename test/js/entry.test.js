@@ -8,6 +8,7 @@ const { spawnSync } = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
+const { preload } = require('../helpers/preload');
 
 const ROOT = path.resolve(__dirname, '..', '..');
 const BUILD_DIR = path.resolve(ROOT, process.env.VARN_BUILD_DIR || 'build');
@@ -46,7 +47,7 @@ function loadPackage(buildDir) {
     process.exit(0);`;
   const child = spawnSync(process.execPath, ['-e', script], {
     cwd: buildDir,
-    env: { ...process.env, VARN_BUILD_DIR: buildDir, LD_LIBRARY_PATH: '', LD_PRELOAD: '' },
+    env: { ...process.env, VARN_BUILD_DIR: buildDir, LD_LIBRARY_PATH: '', LD_PRELOAD: preload() },
     encoding: 'utf8',
     timeout: 30000,
   });

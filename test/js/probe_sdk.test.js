@@ -11,6 +11,7 @@ const { spawnSync } = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
+const { preload } = require('../helpers/preload');
 
 const ROOT = path.resolve(__dirname, '..', '..');
 const BUILD_DIR = path.resolve(ROOT, process.env.VARN_BUILD_DIR || 'build');
@@ -148,7 +149,7 @@ test('the probe libqcf is built', { skip }, () => {
 });
 
 test('with LD_PRELOAD, another libqcf receives every call the add-on makes', { skip: skip || !usable }, async (t) => {
-  const [perMethod, results] = runChild({ LD_PRELOAD: PROBE_LIB });
+  const [perMethod, results] = runChild({ LD_PRELOAD: preload(PROBE_LIB) });
   assert.deepEqual(results.loaded, { probe: true, standin: false }, 'only the probe is loaded');
 
   for (const [method, expected] of Object.entries(EXPECTED)) {
@@ -172,7 +173,7 @@ test('with LD_PRELOAD, another libqcf receives every call the add-on makes', { s
 });
 
 test('LD_LIBRARY_PATH also replaces the libqcf beside the add-on (RUNPATH, not RPATH)', { skip: skip || !usable }, () => {
-  const [perMethod, results] = runChild({ LD_LIBRARY_PATH: PROBE_DIR, LD_PRELOAD: '' });
+  const [perMethod, results] = runChild({ LD_LIBRARY_PATH: PROBE_DIR, LD_PRELOAD: preload() });
   assert.deepEqual(results.loaded, { probe: true, standin: false });
   assert.deepEqual(perMethod.setCustomConfig, ['QCF_Custom']);
 });

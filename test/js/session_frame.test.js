@@ -9,6 +9,7 @@ const fs = require('node:fs');
 const path = require('node:path');
 const sdk = require('../helpers/sdk');
 const { runChild } = require('../helpers/session_child');
+const { preload } = require('../helpers/preload');
 
 sdk.tempCwd();
 const { VarnKtPlugin } = require(sdk.ROOT);
@@ -85,7 +86,7 @@ test('without a worker thread the job is handed over from the JavaScript thread'
       const result = await promise;
       outcomes.push({ method, callsAtReturn, code: result.code });
     }
-    return outcomes;`, { env: { LD_PRELOAD: SHIM } });
+    return outcomes;`, { env: { LD_PRELOAD: preload(SHIM) } });
   // Each call really found thread creation refused.
   assert.equal(stderr.match(/fail_thread_start: refused/g)?.length, 3, stderr);
   assert.deepEqual(value, Object.keys(VALID).map((method) => ({ method, callsAtReturn: 0, code: 0 })));
