@@ -3,8 +3,25 @@
 #include <cstdlib>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace VarnNode {
+namespace {
+
+// The states of destroyed dispatchers, which are kept on purpose (see the
+// destructor). Listed here, never destroyed, so that they stay reachable
+// instead of being leaked; a process has one dispatcher, so one entry.
+void keepForever(const void *state) {
+  struct kept_states {
+    std::mutex lock;
+    std::vector<const void *> states;
+  };
+  static auto *kept = new kept_states;
+  std::lock_guard<std::mutex> guard(kept->lock);
+  kept->states.push_back(state);
+}
+
+}  // namespace
 
 node_async_call::node_async_call() : node_async_call(uv_default_loop()) {}
 
@@ -39,6 +56,7 @@ node_async_call::~node_async_call() {
   // lock, an empty queue and the closed flag) is kept on purpose: SDK threads
   // may still log, and so post, while the process ends, and they must find a
   // closed dispatcher rather than freed memory.
+  keepForever(m_state);
 }
 
 int node_async_call::post(job task) {
