@@ -136,7 +136,12 @@ void event_handler::runDelivery(const delivery &event) {
 // The handler may replace or add handlers of this registry while it runs,
 // so nothing of the entry is used once it has been called.
 void event_handler::deliver(const delivery &event) const {
-  auto found = m_handlers.find(event.event);
+  // Looked up by a name made once: the map's key type would otherwise
+  // build (and, for the longer name, allocate) a string per delivery.
+  static const std::string errorEvent(kErrorEvent);
+  static const std::string messageEvent(kMessageEvent);
+  auto found =
+      m_handlers.find(event.event == kErrorEvent ? errorEvent : messageEvent);
   if (found == m_handlers.end()) return;
   const callback_ref &entry = *found->second;
   callFromLoop(entry.receiver.Env(), m_asyncResource, entry.callback,
