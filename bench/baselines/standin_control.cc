@@ -1,0 +1,64 @@
+// The stand-in controls the benchmark needs: answers at once without a
+// record of the calls, and SDK handler calls from threads of its own.
+#include <string>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#include "baselines.h"
+#include "napi_util.h"
+#include "qcf_control.h"
+
+namespace bench {
+namespace {
+
+// The stand-in answering every call at once from memory (its permissive
+// mode), without recording the calls: a record that grows without end would
+// cost both sides and hide the add-on's own memory use.
+napi_value answerAtOnce(napi_env, napi_callback_info) {
+  qcfctl_reset(QCFCTL_RESET_PERMISSIVE);
+  qcfctl_set_recording(0);
+  return nullptr;
+}
+
+// emitAsync(kind, value, message, threads, count, wait): kind 0 log,
+// 1 exception; returns at once, or when every call has been made.
+napi_value emitAsync(napi_env env, napi_callback_info info) {
+  napi_value argv[6];
+  getArgs(env, info, argv);
+  bool wait = false;
+  napi_get_value_bool(env, argv[5], &wait);
+  std::string message = utf8(env, argv[2]);
+  qcfctl_emit_async(static_cast<int>(uint32(env, argv[0])),
+                    static_cast<int>(uint32(env, argv[1])), message.c_str(),
+                    static_cast<int>(uint32(env, argv[3])),
+                    static_cast<int>(uint32(env, argv[4])), wait ? 1 : 0);
+  return nullptr;
+}
+
+// Hands the C heap's free memory back to the system where the C library
+// can (glibc), so that resident memory shows what is still in use.
+napi_value trimHeap(napi_env, napi_callback_info) {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+  return nullptr;
+}
+
+napi_value joinThreads(napi_env, napi_callback_info) {
+  qcfctl_join_threads();
+  return nullptr;
+}
+
+}  // namespace
+
+void defineStandinControl(napi_env env, napi_value exports) {
+  defineFunctions(env, exports,
+                  {{"answerAtOnce", answerAtOnce},
+                   {"emitAsync", emitAsync},
+                   {"joinThreads", joinThreads},
+                   {"trimHeap", trimHeap}});
+}
+
+}  // namespace bench
