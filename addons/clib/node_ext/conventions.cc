@@ -45,7 +45,7 @@ bool rejectIf(const Napi::Promise::Deferred &deferred, bool condition,
   if (!condition) return false;
   Napi::Object rejection = Napi::Object::New(env);
   rejection.Set("code", Napi::Number::New(env, code));
-  rejection.Set("message", Napi::String::New(env, message));
+  rejection.Set("message", message);
   deferred.Reject(rejection);
   return true;
 }
@@ -58,8 +58,9 @@ const char *sdkErrorText(int code) {
 Napi::Object makeResult(Napi::Env env, int code, const char *successText) {
   Napi::Object result = Napi::Object::New(env);
   result.Set("code", Napi::Number::New(env, code));
-  result.Set("message",
-             Napi::String::New(env, code == 0 ? successText : sdkErrorText(code)));
+  // Set with the text itself: given a Napi::String, node-addon-api reads it
+  // back into a std::string and makes a second JavaScript string from that.
+  result.Set("message", code == 0 ? successText : sdkErrorText(code));
   return result;
 }
 
