@@ -2,11 +2,18 @@
 
 namespace VarnNode {
 namespace detail {
+namespace {
+
+void emptyBody(const Napi::CallbackInfo &) {}
+
+}  // namespace
 
 Napi::ThreadSafeFunction makeHandOverFunction(Napi::Env env,
                                               const char *resourceName) {
   // The JavaScript side is never called; the completion does all the work.
-  Napi::Function unused = Napi::Function::New(env, [](const Napi::CallbackInfo &) {});
+  // A function from a plain callback carries no data, so node-addon-api
+  // attaches no finalizer to it (a lambda's copy would need one per call).
+  Napi::Function unused = Napi::Function::New<emptyBody>(env);
   return Napi::ThreadSafeFunction::New(env, unused, resourceName, 0, 1);
 }
 
