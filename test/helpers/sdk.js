@@ -161,12 +161,9 @@ function callsOf(name) {
   return calls().filter((call) => call.name === name);
 }
 
-// Names of the recorded calls in order; skipErrMessage leaves out the
-// QCF_ErrMessage calls made while results are built.
-function names({ skipErrMessage = false } = {}) {
-  return calls()
-    .map((call) => call.name)
-    .filter((name) => !skipErrMessage || name !== 'QCF_ErrMessage');
+// Names of the recorded calls in order.
+function names() {
+  return calls().map((call) => call.name);
 }
 
 // The text QCF_ErrMessage gives for `code` when nothing is scripted.
