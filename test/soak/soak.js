@@ -1,0 +1,334 @@
+'use strict';
+// Soak: a long, bounded mix of calls over every VarnKtPlugin method against
+// the stand-in, with up to `inFlight` promises pending at once, SDK log lines
+// during calls and from threads of the SDK's own, log callbacks and event
+// handlers replaced all the time, and instances created and collected.
+//
+// After a warm-up (a quarter of the calls by default) and at the end, with
+// nothing in flight, after forced garbage collections and after the C
+// allocator has handed its free pages back (heap_probe.node), it takes:
+//   heldMiB          memory the process holds: the C heap in use (glibc's
+//                    count) plus V8's live heap; the resident set where the
+//                    probe cannot tell
+//   rssMiB           the resident set, V8's heap, the C heap in use
+//   instances        VarnKtPlugin objects not yet collected (a
+//                    FinalizationRegistry). Three instances live through the
+//                    run; a fourth is replaced every 20,000 calls and must be
+//                    collected. It never registers event handlers: an
+//                    instance with handlers is kept alive by its own registry,
+//                    as designed, and would pile up
+//   asyncResources   async resources the add-on made and the host has not
+//                    destroyed yet, by name (async_hooks): one thread-safe
+//                    function per asynchronous call ("FillKey", ...), and the
+//                    contexts of deliveries from the loop
+//   handles          the host's active handles and requests
+// It fails when the memory held grew by more than `maxGrowthMiB` after the
+// warm-up, when a promise never settled, or when add-on objects outlive
+// their use.
+//
+// Why held memory and not the resident set: with 10,000 calls in flight the
+// C heap fragments, and freed memory between long-lived blocks cannot be
+// handed back; the resident set after the warm-up then keeps rising by some
+// 15 MiB per million calls while the memory in use stays flat (measured per
+// method: no growth between a second and a third round of 100,000 calls).
+// Both are reported.
+//
+// Calls are made without yielding to the event loop until `inFlight`
+// promises are pending, then the loop runs until half of them settled; so the
+// warm-up already reaches the run's peak. V8's young generation is fixed in
+// size (the child's flags below): left to grow, it adds some 20 MiB of
+// resident memory in the first minutes that is not the add-on's.
+//
+// The add-on prints console lines for many calls, so the CLI runs the soak in
+// a child process with its standard output dropped:
+//   node test/soak/soak.js [--calls N] [--in-flight M] [--warm-up N] [--seed S] [--max-growth MiB]
+const { spawnSync } = require('node:child_process');
+const asyncHooks = require('node:async_hooks');
+const v8 = require('node:v8');
+const { rng } = require('../fuzz/fuzz');
+
+const MiB = 1024 * 1024;
+
+// Names under which the add-on's async resources appear: one per
+// asynchronous call (its thread-safe function), which must all be gone when
+// nothing is in flight, and the contexts of deliveries from the loop, one
+// for the log callback and one per event registry.
+const PER_CALL_RESOURCES = [
+  'KT_Init', 'Auth', 'AuthPubkey', 'FillKey', 'ReFillKey', 'GetSPMKeyInfo', 'CreateGroup',
+  'ApplyKeyWithGroupID', 'ReportSPMWithSignPubkey',
+];
+const ADDON_RESOURCES = new Set([...PER_CALL_RESOURCES, 'VarnKtPluginLog', 'VarnKtPluginEvent']);
+
+function liveResourceCounter() {
+  const live = new Map(); // asyncId -> type
+  const hook = asyncHooks.createHook({
+    init(asyncId, type) {
+      if (ADDON_RESOURCES.has(type)) live.set(asyncId, type);
+    },
+    destroy(asyncId) {
+      live.delete(asyncId);
+    },
+  });
+  hook.enable();
+  return {
+    counts() {
+      const counts = {};
+      for (const type of live.values()) counts[type] = (counts[type] || 0) + 1;
+      return counts;
+    },
+    disable: () => hook.disable(),
+  };
+}
+
+function params(r, dir) {
+  return {
+    serverAddr: 'keyserver.local',
+    port: 18000,
+    serverType: r.int(3),
+    userTokenHandle: 'standin-token-0001',
+    overWriteFlag: 1,
+    fillkeyItem: { appName: `app${r.int(100)}`, keyLen: 16 + r.int(64), softkeyPath: `${dir}/soft${r.int(50)}.key` },
+  };
+}
+
+// One call of the mix; returns a promise for the asynchronous methods.
+// `transient`: never setEventCallback (see above), hello instead.
+function oneCall(r, plugin, state, transient) {
+  const wrong = r.chance(0.05); // the argument-error paths, too
+  const which = r.int(18);
+  switch (transient && which === 17 ? 15 : which) {
+    case 0: return plugin.preActivate('keys.dat', r.chance(0.5) ? 'logs' : undefined);
+    case 1: return plugin.reportSPMWithSignPubkey(wrong ? 1 : 'spm', 'pubkey', 18000);
+    case 2: return plugin.setKeyFilePath('keys.dat');
+    case 3: return plugin.setCustomConfig(`key${r.int(20)}`, `value${r.int(1000)}`);
+    case 4: return plugin.init(wrong ? 'x' : 1, 'user', 'pw', 'keyserver.local', 18000);
+    case 5: return r.chance(0.2) ? plugin.finish() : plugin.hello('soak');
+    case 6: return plugin.auth_pubkey(1, 'user', wrong ? {} : 'pw');
+    case 7: return plugin.auth();
+    case 8: return plugin.fillKey(wrong ? {} : params(r, state.dir));
+    case 9: return plugin.fillKeySync(params(r, state.dir));
+    case 10: return plugin.getSPMKeyInfo('app', wrong ? null : 'demo');
+    case 11: return plugin.reFillKey('', 1, 32);
+    case 12: return plugin.reFillKeySync('', 1, 32);
+    case 13: return plugin.createGroup('group', 32, wrong ? 5 : 'note');
+    case 14: return plugin.applyKeyWithGroupID(`standin-group-000${1 + r.int(3)}`, 'app');
+    case 15: return plugin.hello('x'.repeat(r.int(300)));
+    case 16: {
+      // A fresh closure each time: the registration before it is released.
+      const lines = state.lines;
+      return plugin.setLogCallback((line) => { lines.count += 1; return line.length; });
+    }
+    default: {
+      const events = state.events;
+      return plugin.setEventCallback(r.chance(0.5) ? 'onCaptureError' : 'onCaptureMessage',
+        () => { events.count += 1; });
+    }
+  }
+}
+
+async function settleAll(state, deadlineMs) {
+  const deadline = Date.now() + deadlineMs;
+  while (state.pending > 0 && Date.now() < deadline) {
+    await new Promise((resolve) => setTimeout(resolve, 5));
+  }
+}
+
+// test/soak/heap_probe.node, when it was built.
+function heapProbe(buildDir) {
+  try {
+    return require(require('node:path').join(buildDir, 'Release', 'heap_probe.node'));
+  } catch {
+    return { trim: () => false, inUse: () => null };
+  }
+}
+
+async function measure(label, state, resources, gc, sdk, probe) {
+  await settleAll(state, 60000);
+  sdk.joinThreads();
+  // Deliveries still queued, then finalizers (which the host runs from the
+  // loop) and the destroy hooks of the async resources.
+  for (let i = 0; i < 6; i += 1) {
+    await new Promise((resolve) => setTimeout(resolve, 20));
+    gc();
+  }
+  // The C allocator keeps freed pages for reuse, so the resident set would
+  // show the highest point reached rather than what is still held.
+  const trimmed = probe.trim();
+  const memory = process.memoryUsage();
+  const cHeap = probe.inUse();
+  return {
+    label,
+    // What the process holds: the C heap in use and V8's live heap. Without
+    // the probe, the resident set stands in.
+    heldMiB: +((cHeap === null ? memory.rss : cHeap + memory.heapUsed) / MiB).toFixed(2),
+    rssMiB: +(memory.rss / MiB).toFixed(2),
+    trimmed,
+    cHeapInUseMiB: cHeap === null ? null : +(cHeap / MiB).toFixed(2),
+    v8PhysicalMiB: +(v8.getHeapStatistics().total_physical_size / MiB).toFixed(2),
+    heapUsedMiB: +(memory.heapUsed / MiB).toFixed(2),
+    externalMiB: +(memory.external / MiB).toFixed(2),
+    instances: state.liveInstances,
+    asyncResources: resources.counts(),
+    handles: process.getActiveResourcesInfo().length,
+    pending: state.pending,
+  };
+}
+
+// Node flags the soak needs: gc(), and a young generation of fixed size.
+const NODE_FLAGS = ['--expose-gc', '--min-semi-space-size=16', '--max-semi-space-size=16'];
+
+async function soak({
+  calls = 1000000, inFlight = 10000, warmUp = Math.floor(calls / 4), seed = 1, maxGrowthMiB = 5,
+  log = () => {},
+} = {}) {
+  const gc = globalThis.gc;
+  if (typeof gc !== 'function') throw new Error('the soak needs --expose-gc');
+  const sdk = require('../helpers/sdk');
+  const dir = sdk.tempCwd();
+  sdk.reset();
+  const { VarnKtPlugin } = require(sdk.ROOT);
+  const probe = heapProbe(sdk.BUILD_DIR);
+  const liveResources = liveResourceCounter();
+  const r = rng(seed);
+  const state = {
+    dir, pending: 0, settled: 0, liveInstances: 0, lines: { count: 0 }, events: { count: 0 },
+    threw: 0, rejected: 0, wrongResults: 0,
+  };
+  const collected = new FinalizationRegistry(() => { state.liveInstances -= 1; });
+  const newPlugin = () => {
+    const plugin = new VarnKtPlugin();
+    state.liveInstances += 1;
+    collected.register(plugin, null);
+    return plugin;
+  };
+  const plugins = [newPlugin(), newPlugin(), newPlugin()];
+  let transient = newPlugin();
+  let wake = null;
+  const onSettled = () => {
+    state.pending -= 1;
+    state.settled += 1;
+    if (wake && state.pending <= inFlight / 2) {
+      wake();
+      wake = null;
+    }
+  };
+
+  let afterWarmUp = null;
+  const started = Date.now();
+  for (let i = 0; i < calls; i += 1) {
+    if (i === warmUp) {
+      sdk.reset();
+      afterWarmUp = await measure('after warm-up', state, liveResources, gc, sdk, probe);
+      log(JSON.stringify(afterWarmUp));
+    }
+    if (i % 5000 === 0) {
+      // The stand-in's record of calls would grow for ever.
+      sdk.reset();
+      sdk.script('QCF_Init', { times: 20, emit: [{ kind: 'log', message: 'init line' }, { kind: 'exception', value: 3, message: 'init fault', ownThread: true }] });
+      sdk.script('QCF_FillKey_WithPubkey', { times: 20, emit: [{ kind: 'log', message: 'fill line', ownThread: true }] });
+    }
+    if (i % 2000 === 0) sdk.emitAsync({ kind: r.chance(0.5) ? 'log' : 'exception', message: 'from an SDK thread', threads: 2, count: 50 });
+    if (i % 20000 === 19999) transient = newPlugin();
+    let result;
+    const slot = r.int(plugins.length + 1);
+    try {
+      result = oneCall(r, slot < plugins.length ? plugins[slot] : transient, state, slot === plugins.length);
+    } catch {
+      state.threw += 1;
+      continue;
+    }
+    if (result instanceof Promise) {
+      state.pending += 1;
+      result.then((value) => {
+        if (!value || typeof value.code !== 'number') state.wrongResults += 1;
+        onSettled();
+      }, (reason) => {
+        state.rejected += 1;
+        if (!reason || reason.code !== -1) state.wrongResults += 1;
+        onSettled();
+      });
+      if (state.pending >= inFlight) await new Promise((resolve) => { wake = resolve; });
+    }
+    if (i % Math.max(1000, Math.floor(calls / 20)) === 0) log(`${i + 1} calls, ${state.pending} pending, rss ${(process.memoryUsage().rss / MiB).toFixed(1)} MiB, ${((Date.now() - started) / 1000).toFixed(0)} s`);
+  }
+  sdk.reset();
+  const atEnd = await measure('at the end', state, liveResources, gc, sdk, probe);
+  log(JSON.stringify(atEnd));
+  liveResources.disable();
+
+  const failures = [];
+  const growth = atEnd.heldMiB - afterWarmUp.heldMiB;
+  if (growth > maxGrowthMiB) failures.push(`memory held grew by ${growth.toFixed(2)} MiB after the warm-up (limit ${maxGrowthMiB})`);
+  if (atEnd.pending !== 0) failures.push(`${atEnd.pending} promises never settled`);
+  if (state.wrongResults) failures.push(`${state.wrongResults} promises settled with something other than a result or a rejection object`);
+  const resources = atEnd.asyncResources;
+  const leftOver = PER_CALL_RESOURCES.filter((name) => resources[name] > 0);
+  if (leftOver.length || (resources.VarnKtPluginLog || 0) > 1 || (resources.VarnKtPluginEvent || 0) > atEnd.instances) {
+    failures.push(`add-on async resources outlive their use: ${JSON.stringify(resources)}`);
+  }
+  // The held ones, the current transient one, and the one the log callback
+  // was last registered on.
+  if (atEnd.instances > plugins.length + 2) {
+    failures.push(`${atEnd.instances} instances alive, at most ${plugins.length + 2} expected`);
+  }
+  return {
+    calls,
+    seconds: +((Date.now() - started) / 1000).toFixed(1),
+    growthMiB: +growth.toFixed(2),
+    afterWarmUp,
+    atEnd,
+    settled: state.settled,
+    rejected: state.rejected,
+    threw: state.threw,
+    logLines: state.lines.count,
+    events: state.events.count,
+    failures,
+  };
+}
+
+function parseArgs(argv) {
+  const options = { calls: 1000000, inFlight: 10000, warmUp: undefined, seed: 1, maxGrowthMiB: 5 };
+  for (let i = 0; i < argv.length; i += 1) {
+    const next = () => Number(argv[++i]);
+    if (argv[i] === '--calls') options.calls = next();
+    else if (argv[i] === '--in-flight') options.inFlight = next();
+    else if (argv[i] === '--warm-up') options.warmUp = next();
+    else if (argv[i] === '--seed') options.seed = next();
+    else if (argv[i] === '--max-growth') options.maxGrowthMiB = next();
+    else if (argv[i] !== '--child') throw new Error(`unknown argument ${argv[i]} (--calls N --in-flight M --warm-up N --seed S --max-growth MiB)`);
+  }
+  return options;
+}
+
+module.exports = { soak, NODE_FLAGS };
+
+if (require.main === module) {
+  const argv = process.argv.slice(2);
+  if (!argv.includes('--child')) {
+    // Standard output belongs to the add-on's console lines: drop it.
+    const child = spawnSync(process.execPath, [...NODE_FLAGS, __filename, '--child', ...argv], {
+      stdio: ['ignore', 'ignore', 'inherit'],
+    });
+    process.exit(child.status === null ? 1 : child.status);
+  }
+  const say = (line) => process.stderr.write(`soak: ${line}\n`);
+  const options = parseArgs(argv);
+  if (options.warmUp === undefined) delete options.warmUp;
+  say(`${options.calls} calls, up to ${options.inFlight} promises in flight, seed ${options.seed}`);
+  soak({ ...options, log: say }).then((result) => {
+    const { failures, afterWarmUp, atEnd, ...figures } = result;
+    const signed = (n) => `${n >= 0 ? '+' : ''}${n.toFixed(2)}`;
+    say(`held ${afterWarmUp.heldMiB} MiB after the warm-up, ${atEnd.heldMiB} MiB at the end (${signed(result.growthMiB)} MiB); ` +
+      `resident ${afterWarmUp.rssMiB} -> ${atEnd.rssMiB} MiB (${signed(atEnd.rssMiB - afterWarmUp.rssMiB)} MiB)`);
+    say(JSON.stringify(figures));
+    if (failures.length) {
+      say(`FAILED:\n  ${failures.join('\n  ')}`);
+      process.exit(1);
+    }
+    say('passed');
+    process.exit(0);
+  }, (err) => {
+    say(`crashed: ${err && err.stack}`);
+    process.exit(1);
+  });
+}
