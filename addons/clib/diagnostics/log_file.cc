@@ -1,6 +1,8 @@
 #include "diagnostics/log_file.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
+#endif
 
 #include <cstring>
 #include <ctime>
@@ -8,9 +10,7 @@
 #include <string>
 
 #ifdef _WIN32
-#include <io.h>
-#include <share.h>
-#include <sys/stat.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -35,45 +35,61 @@ void appendLocalTimeStamp(std::string &record) {
   record.append(text, length);
 }
 
-// The file as one low-level descriptor, opened for appending: no stream
-// buffer or locale to set up for a single write.
+// The file opened for appending, written with one system call per record so
+// that records of concurrent writers (SDK threads, other processes) never
+// interleave or overwrite each other.
 class AppendFile {
  public:
-  explicit AppendFile(const char *name) {
 #ifdef _WIN32
-    // Text mode: the C runtime writes every line feed as CR LF. _SH_DENYNO
-    // lets other handles keep the file open meanwhile.
-    _sopen_s(&m_fd, name, _O_WRONLY | _O_APPEND | _O_CREAT | _O_TEXT,
-             _SH_DENYNO, _S_IREAD | _S_IWRITE);
-#else
-    m_fd = ::open(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-#endif
-  }
+  // Append-only access makes every write land at the current end of file as
+  // a unit; the C runtime's _O_APPEND seeks first and can lose records when
+  // several handles append at once. Other handles may keep the file open.
+  explicit AppendFile(const char *name)
+      : m_handle(CreateFileA(
+            name, FILE_APPEND_DATA,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
   ~AppendFile() {
-    if (m_fd < 0) return;
-#ifdef _WIN32
-    _close(m_fd);
-#else
-    ::close(m_fd);
-#endif
+    if (isOpen()) CloseHandle(m_handle);
   }
-  AppendFile(const AppendFile &) = delete;
-  AppendFile &operator=(const AppendFile &) = delete;
+  bool isOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
 
-  bool isOpen() const { return m_fd >= 0; }
-
-  // One write call for the whole record; failures are ignored.
+  // Text mode: every line feed, the record's own and any in the message,
+  // reaches the file as CR LF.
   void write(const std::string &record) {
-#ifdef _WIN32
-    _write(m_fd, record.data(), static_cast<unsigned int>(record.size()));
-#else
-    ssize_t written = ::write(m_fd, record.data(), record.size());
-    (void)written;
-#endif
+    std::string text;
+    text.reserve(record.size() + 8);
+    for (char c : record) {
+      if (c == '\n') text += '\r';
+      text += c;
+    }
+    DWORD written = 0;
+    WriteFile(m_handle, text.data(), static_cast<DWORD>(text.size()), &written,
+              nullptr);
   }
 
  private:
-  int m_fd = -1;
+  HANDLE m_handle;
+#else
+  explicit AppendFile(const char *name)
+      : m_fd(::open(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666)) {}
+  ~AppendFile() {
+    if (isOpen()) ::close(m_fd);
+  }
+  bool isOpen() const { return m_fd >= 0; }
+
+  void write(const std::string &record) {
+    ssize_t written = ::write(m_fd, record.data(), record.size());
+    (void)written;  // a failed write is ignored, like a failed close
+  }
+
+ private:
+  int m_fd;
+#endif
+
+ public:
+  AppendFile(const AppendFile &) = delete;
+  AppendFile &operator=(const AppendFile &) = delete;
 };
 
 }  // namespace
