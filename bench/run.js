@@ -55,7 +55,8 @@ function runSection(section) {
       answer = message;
     });
     child.on('error', reject);
-    child.on('exit', (code, signal) => {
+    // 'close', not 'exit': the last message may still be on its way at exit.
+    child.on('close', (code, signal) => {
       fs.rmSync(cwd, { recursive: true, force: true });
       if (answer && answer.figures) resolve(answer.figures);
       else {

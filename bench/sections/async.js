@@ -5,10 +5,10 @@
 const { perCallAsync, roundTrip, alternate } = require('../lib/measure');
 const { loadAddons, figure, run } = require('../lib/child');
 
-const REPS = 5;
-const ROUND_TRIPS = 1500;
-const CALLS_ONE = 1500;
-const CALLS_MANY = 15000;
+const REPS = 7;
+const ROUND_TRIPS = 1000;
+const CALLS_ONE = 1000;
+const CALLS_MANY = 10000;
 const MANY = 1000;
 const FLOOR = 'floor: thread + TSFN';
 

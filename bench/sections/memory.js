@@ -21,9 +21,13 @@ function probe(kind, variant) {
       answer = message;
     });
     child.on('error', reject);
-    child.on('exit', () => {
+    // 'close', not 'exit': the last message may still be on its way at exit.
+    child.on('close', (code, signal) => {
       if (answer && answer.result) resolve(answer.result);
-      else reject(new Error(`memory probe ${kind} ${variant}: ${answer ? answer.error : 'no answer'}`));
+      else {
+        const why = answer ? answer.error : 'no answer';
+        reject(new Error(`memory probe ${kind} ${variant} (${signal || code}): ${why}`));
+      }
     });
   });
 }
