@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <mutex>
 #include <string>
 
 #ifdef _WIN32
@@ -96,6 +97,13 @@ class AppendFile {
 
 void writeLog(const char *message, size_t length) noexcept {
   try {
+#ifdef _WIN32
+    // Appends through separate handles of one process were seen to lose
+    // records under load (Wine); writers of this process take turns. The
+    // mutex is never destroyed: SDK threads may still log during exit.
+    static std::mutex &turns = *new std::mutex;
+    std::lock_guard<std::mutex> turn(turns);
+#endif
     if (message == nullptr) length = 0;
     AppendFile file("log.txt");
     if (!file.isOpen()) {
