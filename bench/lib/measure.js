@@ -39,15 +39,27 @@ async function perCallAsync(call, count, inFlight) {
   return elapsedNs(start) / count;
 }
 
-// Median nanoseconds of single awaited calls.
-async function roundTrip(call, count) {
-  const times = new Array(count);
+// Single awaited calls of each of `calls` ({name: call}), which take turns
+// call by call: per name, the median nanoseconds of a call, and the mean of
+// the fastest 99% (the time per call with one in flight, whose inverse is
+// the throughput; the slowest calls are stalls of the machine, milliseconds
+// long, that would otherwise decide it).
+async function roundTrips(calls, count) {
+  const names = Object.keys(calls);
+  const times = Object.fromEntries(names.map((name) => [name, new Array(count)]));
   for (let i = 0; i < count; i += 1) {
-    const start = now();
-    await call();
-    times[i] = elapsedNs(start);
+    for (const name of names) {
+      const start = now();
+      await calls[name]();
+      times[name][i] = elapsedNs(start);
+    }
   }
-  return median(times);
+  const trimmedMean = (values) => {
+    const kept = [...values].sort((a, b) => a - b).slice(0, Math.ceil(values.length * 0.99));
+    return kept.reduce((a, b) => a + b, 0) / kept.length;
+  };
+  const summary = (values) => ({ median: median(values), mean: trimmedMean(values) });
+  return Object.fromEntries(names.map((name) => [name, summary(times[name])]));
 }
 
 // Runs `variants` ({name: async () => number}) `reps` times, in a rotating
@@ -64,4 +76,4 @@ async function alternate(variants, reps) {
   return samples;
 }
 
-module.exports = { now, elapsedNs, median, perCallSync, perCallAsync, roundTrip, alternate };
+module.exports = { now, elapsedNs, median, perCallSync, perCallAsync, roundTrips, alternate };

@@ -51,8 +51,7 @@ function formatTable(results) {
   const { machine } = results;
   return [
     `Machine: ${machine.cores} cores, ${machine.cpu}; ${machine.platform}; Node.js ${machine.node}.`,
-    `Run of ${results.seconds.toFixed(0)} s; load average ${machine.loadAverageAtStart.toFixed(1)} at the start,` +
-      ` ${machine.loadAverageAtEnd.toFixed(1)} at the end.`,
+    `Run of ${results.seconds.toFixed(0)} s; load average ${machine.loadAverageAtStart.toFixed(1)} before it started.`,
     'Values are medians of the repetitions; a ratio is the median of the per-repetition ratios add-on / baseline.',
     '',
     line(header),
