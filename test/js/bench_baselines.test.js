@@ -1,0 +1,106 @@
+'use strict';
+// The benchmark's baselines (bench_baselines.node) must do what they stand
+// for, or its ratios mean nothing: the same SDK call and the same result as
+// the add-on's method, a promise settled on a later turn, deliveries with the
+// add-on's arguments, records in log.txt's format.
+const { test, beforeEach } = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const path = require('node:path');
+const sdk = require('../helpers/sdk');
+const { VarnKtPlugin } = require('../..');
+
+const BASELINES = path.join(sdk.BUILD_DIR, 'Release', 'bench_baselines.node');
+const built = fs.existsSync(BASELINES);
+const baselines = built ? require(BASELINES) : null;
+const skip = built ? false : 'bench_baselines.node is not built (VARN_BUILD_BENCH=OFF or a vendor SDK)';
+
+sdk.tempCwd();
+const plugin = new VarnKtPlugin();
+
+beforeEach(() => sdk.reset());
+
+const fillParams = (softkeyPath) => ({
+  serverAddr: '192.0.2.10',
+  port: 18000,
+  serverType: 2,
+  userTokenHandle: 'handle',
+  overWriteFlag: 1,
+  fillkeyItem: { appName: 'app', keyLen: 32, softkeyPath },
+});
+
+const cases = [
+  ['hello', ['abc']],
+  ['setCustomConfig', ['key', '值']],
+  ['reFillKeySync', ['x', 2, 3]], // without a login: the SDK's code and text
+  ['fillKeySync', [fillParams('keys/a.key')]],
+];
+
+for (const [method, args] of cases) {
+  test(`${method}: the baseline makes the same SDK calls and answers the same`, { skip }, () => {
+    const expected = plugin[method](...args);
+    const expectedCalls = sdk.calls().map(({ name, args: a }) => [name, a]);
+    sdk.reset();
+    assert.deepEqual(baselines[method](...args), expected);
+    assert.deepEqual(sdk.calls().map(({ name, args: a }) => [name, a]), expectedCalls);
+  });
+}
+
+test('reFillKeySync after a login: both succeed with the same token', { skip }, async () => {
+  await plugin.auth();
+  assert.equal(baselines.login(), 0);
+  assert.deepEqual(baselines.reFillKeySync('x', 1, 2), plugin.reFillKeySync('x', 1, 2));
+  const tokens = sdk.callsOf('QCF_ReFillKey').map((call) => call.args[0]);
+  assert.deepEqual(tokens, [sdk.DEFAULTS.token, sdk.DEFAULTS.token]);
+});
+
+test('floorCall and workerCall settle with undefined on a later turn', { skip }, async () => {
+  for (const call of [baselines.floorCall, baselines.workerCall]) {
+    let settled = false;
+    const promise = call().then((value) => {
+      settled = true;
+      return value;
+    });
+    await Promise.resolve();
+    assert.equal(settled, false);
+    assert.equal(await promise, undefined);
+  }
+});
+
+// Collects `count` calls of a handler: its `this` and arguments.
+function collect(count) {
+  const seen = [];
+  let done;
+  const arrived = new Promise((resolve) => {
+    done = resolve;
+  });
+  const handler = function handler(...args) {
+    seen.push([this, ...args]);
+    if (seen.length === count) done(seen);
+  };
+  return { handler, arrived };
+}
+
+test('tsfnDeliver and raiseErrors call the handler as the add-on does, once per message', { skip }, async () => {
+  const withCode = collect(6);
+  baselines.tsfnDeliver(withCode.handler, 3, 2, '消息', -5, false);
+  assert.deepEqual(await withCode.arrived, Array(6).fill([undefined, -5, '消息']));
+
+  const withoutCode = collect(4);
+  baselines.tsfnDeliver(withoutCode.handler, 1, 4, 'line', undefined, true);
+  assert.deepEqual(await withoutCode.arrived, Array(4).fill([undefined, 'line']));
+
+  const raised = collect(8);
+  baselines.registerErrorHandler(raised.handler);
+  baselines.raiseErrors(4, 2, 'spm', 7, false);
+  assert.deepEqual(await raised.arrived, Array(8).fill([undefined, 7, 'spm']));
+});
+
+test('writeLogRecords appends one time-stamped record per call', { skip }, () => {
+  fs.rmSync('log.txt', { force: true });
+  baselines.writeLogRecords('bench line', 3);
+  const lines = fs.readFileSync('log.txt', 'utf8').split(/\r?\n/);
+  assert.equal(lines.pop(), '');
+  assert.equal(lines.length, 3);
+  for (const line of lines) assert.match(line, /^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d - bench line$/);
+});
