@@ -1,7 +1,6 @@
 'use strict';
-// The promise-and-worker frame as init, auth and auth_pubkey use it: when
-// their promises settle, how, on which thread the SDK is called, and what
-// happens when no worker thread can be started.
+// The promise-and-worker frame of init, auth and auth_pubkey: when their
+// promises settle, where the SDK is called, and what happens with no thread.
 const { test, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
 const asyncHooks = require('node:async_hooks');
@@ -17,8 +16,7 @@ const plugin = new VarnKtPlugin();
 
 beforeEach(() => sdk.reset());
 
-// The state of a promise after the microtasks queued so far have run, that
-// is before any later turn of the event loop.
+// The state of a promise before any later turn of the event loop.
 async function stateNow(promise) {
   let state = 'pending';
   promise.then(() => { state = 'resolved'; }, () => { state = 'rejected'; });
@@ -26,11 +24,7 @@ async function stateNow(promise) {
   return state;
 }
 
-const VALID = {
-  init: [1, 'u', 'd'],
-  auth: [],
-  auth_pubkey: [1, 'u', 'd'],
-};
+const VALID = { init: [1, 'u', 'd'], auth: [], auth_pubkey: [1, 'u', 'd'] };
 
 test('argument faults reject at once, before any SDK call', async () => {
   for (const method of ['init', 'auth_pubkey']) {
@@ -41,29 +35,22 @@ test('argument faults reject at once, before any SDK call', async () => {
   assert.deepEqual(sdk.calls(), []);
 });
 
-test('other calls settle on a later turn; the SDK is called there, on the JavaScript thread', async () => {
-  for (const [method, args] of Object.entries(VALID)) {
-    sdk.reset();
-    const promise = plugin[method](...args);
-    assert.equal(await stateNow(promise), 'pending', method);
-    assert.deepEqual(sdk.calls(), [], `${method} makes no SDK call before it returns`);
-    assert.equal((await promise).code, 0);
-    for (const call of sdk.calls()) assert.equal(call.thread, sdk.threadId());
-  }
-});
-
-test('each call carries its resource name', async () => {
+test('other calls settle on a later turn, call the SDK on the JavaScript thread, and carry their resource names', async () => {
   const types = [];
   const hook = asyncHooks.createHook({ init(id, type) { types.push(type); } }).enable();
   try {
-    await plugin.init(...VALID.init);
-    await plugin.auth();
-    await plugin.auth_pubkey(...VALID.auth_pubkey);
+    for (const [method, args] of Object.entries(VALID)) {
+      sdk.reset();
+      const promise = plugin[method](...args);
+      assert.equal(await stateNow(promise), 'pending', method);
+      assert.deepEqual(sdk.calls(), [], `${method} makes no SDK call before it returns`);
+      assert.equal((await promise).code, 0);
+      for (const call of sdk.calls()) assert.equal(call.thread, sdk.threadId());
+    }
   } finally {
     hook.disable();
   }
-  const names = new Set(['KT_Init', 'Auth', 'AuthPubkey']);
-  assert.deepEqual(types.filter((type) => names.has(type)), ['KT_Init', 'Auth', 'AuthPubkey']);
+  assert.deepEqual(types.filter((type) => ['KT_Init', 'Auth', 'AuthPubkey'].includes(type)), ['KT_Init', 'Auth', 'AuthPubkey']);
 });
 
 const SHIM = path.join(sdk.BUILD_DIR, 'fixtures', 'libvarn_fail_thread_start.so');
@@ -76,15 +63,10 @@ test('without a worker thread the job is handed over from the JavaScript thread'
     for (const [method, args] of ${JSON.stringify(Object.entries(VALID))}) {
       sdk.reset();
       process.env.VARN_FAIL_THREAD_START = '1';
-      let promise;
-      try {
-        promise = plugin[method](...args);
-      } finally {
-        delete process.env.VARN_FAIL_THREAD_START;
-      }
+      const promise = plugin[method](...args);
+      delete process.env.VARN_FAIL_THREAD_START;
       const callsAtReturn = sdk.calls().length;
-      const result = await promise;
-      outcomes.push({ method, callsAtReturn, code: result.code });
+      outcomes.push({ method, callsAtReturn, code: (await promise).code });
     }
     return outcomes;`, { env: { LD_PRELOAD: preload(SHIM) } });
   // Each call really found thread creation refused.

@@ -1,46 +1,16 @@
 'use strict';
-// Soak: a long, bounded mix of calls over every VarnKtPlugin method against
-// the stand-in, with up to `inFlight` promises pending at once, SDK log lines
-// during calls and from threads of the SDK's own, log callbacks and event
-// handlers replaced all the time, and instances created and collected.
-//
-// After a warm-up (a quarter of the calls by default) and at the end, with
-// nothing in flight, after forced garbage collections and after the C
-// allocator has handed its free pages back (heap_probe.node), it takes:
-//   heldMiB          memory the process holds: the C heap in use (glibc's
-//                    count) plus V8's live heap; the resident set where the
-//                    probe cannot tell
-//   rssMiB           the resident set, V8's heap, the C heap in use
-//   instances        VarnKtPlugin objects not yet collected (a
-//                    FinalizationRegistry). Three instances live through the
-//                    run; a fourth is replaced every 20,000 calls and must be
-//                    collected. It never registers event handlers: an
-//                    instance with handlers is kept alive by its own registry,
-//                    as designed, and would pile up
-//   asyncResources   async resources the add-on made and the host has not
-//                    destroyed yet, by name (async_hooks): one thread-safe
-//                    function per asynchronous call ("FillKey", ...), and the
-//                    contexts of deliveries from the loop
-//   handles          the host's active handles and requests
-// It fails when the memory held grew by more than `maxGrowthMiB` after the
+// Soak: a long mix of calls over every VarnKtPlugin method against the
+// stand-in, with up to `inFlight` promises pending, SDK log lines during calls
+// and from the SDK's own threads, callbacks replaced all the time, and
+// instances created and collected. After a warm-up and at the end, with
+// nothing in flight, after GC and after the C allocator handed free pages back
+// (heap_probe.node), it reports held memory (C heap in use plus V8's live
+// heap), the resident set, live instances and the add-on's async resources.
+// It fails when held memory grew by more than `maxGrowthMiB` after the
 // warm-up, when a promise never settled, or when add-on objects outlive
-// their use.
-//
-// Why held memory and not the resident set: with 10,000 calls in flight the
-// C heap fragments, and freed memory between long-lived blocks cannot be
-// handed back; the resident set after the warm-up then keeps rising by some
-// 15 MiB per million calls while the memory in use stays flat (measured per
-// method: no growth between a second and a third round of 100,000 calls).
-// Both are reported.
-//
-// Calls are made without yielding to the event loop until `inFlight`
-// promises are pending, then the loop runs until half of them settled; so the
-// warm-up already reaches the run's peak. V8's young generation is fixed in
-// size (the child's flags below): left to grow, it adds some 20 MiB of
-// resident memory in the first minutes that is not the add-on's.
-//
-// The add-on prints console lines for many calls, so the CLI runs the soak in
-// a child process with its standard output dropped:
+// their use. Held memory rather than the resident set: with 10,000 calls in
+// flight the C heap fragments, and the resident set keeps rising while the
+// memory in use stays flat.
 //   node test/soak/soak.js [--calls N] [--in-flight M] [--warm-up N] [--seed S] [--max-growth MiB]
 const { spawnSync } = require('node:child_process');
 const asyncHooks = require('node:async_hooks');
@@ -49,50 +19,28 @@ const { rng } = require('../fuzz/fuzz');
 
 const MiB = 1024 * 1024;
 
-// Names under which the add-on's async resources appear: one per
-// asynchronous call (its thread-safe function), which must all be gone when
-// nothing is in flight, and the contexts of deliveries from the loop, one
-// for the log callback and one per event registry.
-const PER_CALL_RESOURCES = [
-  'KT_Init', 'Auth', 'AuthPubkey', 'FillKey', 'ReFillKey', 'GetSPMKeyInfo', 'CreateGroup',
-  'ApplyKeyWithGroupID', 'ReportSPMWithSignPubkey',
-];
+// The add-on's async resources: one per asynchronous call, all gone when
+// nothing is in flight; delivery contexts for the log callback and events.
+const PER_CALL_RESOURCES = ['KT_Init', 'Auth', 'AuthPubkey', 'FillKey', 'ReFillKey', 'GetSPMKeyInfo', 'CreateGroup', 'ApplyKeyWithGroupID', 'ReportSPMWithSignPubkey'];
 const ADDON_RESOURCES = new Set([...PER_CALL_RESOURCES, 'VarnKtPluginLog', 'VarnKtPluginEvent']);
 
 function liveResourceCounter() {
   const live = new Map(); // asyncId -> type
   const hook = asyncHooks.createHook({
-    init(asyncId, type) {
-      if (ADDON_RESOURCES.has(type)) live.set(asyncId, type);
-    },
-    destroy(asyncId) {
-      live.delete(asyncId);
-    },
-  });
-  hook.enable();
-  return {
-    counts() {
-      const counts = {};
-      for (const type of live.values()) counts[type] = (counts[type] || 0) + 1;
-      return counts;
-    },
-    disable: () => hook.disable(),
-  };
+    init(asyncId, type) { if (ADDON_RESOURCES.has(type)) live.set(asyncId, type); },
+    destroy(asyncId) { live.delete(asyncId); },
+  }).enable();
+  const counts = () => [...live.values()].reduce((all, type) => ({ ...all, [type]: (all[type] || 0) + 1 }), {});
+  return { counts, disable: () => hook.disable() };
 }
 
-function params(r, dir) {
-  return {
-    serverAddr: 'keyserver.local',
-    port: 18000,
-    serverType: r.int(3),
-    userTokenHandle: 'standin-token-0001',
-    overWriteFlag: 1,
-    fillkeyItem: { appName: `app${r.int(100)}`, keyLen: 16 + r.int(64), softkeyPath: `${dir}/soft${r.int(50)}.key` },
-  };
-}
+const params = (r, dir) => ({
+  serverAddr: 'keyserver.local', port: 18000, serverType: r.int(3), userTokenHandle: 'standin-token-0001', overWriteFlag: 1,
+  fillkeyItem: { appName: `app${r.int(100)}`, keyLen: 16 + r.int(64), softkeyPath: `${dir}/soft${r.int(50)}.key` },
+});
 
 // One call of the mix; returns a promise for the asynchronous methods.
-// `transient`: never setEventCallback (see above), hello instead.
+// `transient`: never setEventCallback (handlers would keep it alive), hello instead.
 function oneCall(r, plugin, state, transient) {
   const wrong = r.chance(0.05); // the argument-error paths, too
   const which = r.int(18);
@@ -113,74 +61,41 @@ function oneCall(r, plugin, state, transient) {
     case 13: return plugin.createGroup('group', 32, wrong ? 5 : 'note');
     case 14: return plugin.applyKeyWithGroupID(`standin-group-000${1 + r.int(3)}`, 'app');
     case 15: return plugin.hello('x'.repeat(r.int(300)));
-    case 16: {
-      // A fresh closure each time: the registration before it is released.
-      const lines = state.lines;
-      return plugin.setLogCallback((line) => { lines.count += 1; return line.length; });
-    }
-    default: {
-      const events = state.events;
-      return plugin.setEventCallback(r.chance(0.5) ? 'onCaptureError' : 'onCaptureMessage',
-        () => { events.count += 1; });
-    }
-  }
-}
-
-async function settleAll(state, deadlineMs) {
-  const deadline = Date.now() + deadlineMs;
-  while (state.pending > 0 && Date.now() < deadline) {
-    await new Promise((resolve) => setTimeout(resolve, 5));
+    // A fresh closure each time: the registration before it is released.
+    case 16: { const lines = state.lines; return plugin.setLogCallback((line) => { lines.count += 1; return line.length; }); }
+    default: { const events = state.events; return plugin.setEventCallback(r.chance(0.5) ? 'onCaptureError' : 'onCaptureMessage', () => { events.count += 1; }); }
   }
 }
 
 // test/soak/heap_probe.node, when it was built.
 function heapProbe(buildDir) {
-  try {
-    return require(require('node:path').join(buildDir, 'Release', 'heap_probe.node'));
-  } catch {
-    return { trim: () => false, inUse: () => null };
-  }
+  try { return require(require('node:path').join(buildDir, 'Release', 'heap_probe.node')); } catch { return { trim: () => false, inUse: () => null }; }
 }
 
 async function measure(label, state, resources, gc, sdk, probe) {
-  await settleAll(state, 60000);
+  const deadline = Date.now() + 60000;
+  while (state.pending > 0 && Date.now() < deadline) await new Promise((resolve) => setTimeout(resolve, 5));
   sdk.joinThreads();
-  // Deliveries still queued, then finalizers (which the host runs from the
-  // loop) and the destroy hooks of the async resources.
-  for (let i = 0; i < 6; i += 1) {
-    await new Promise((resolve) => setTimeout(resolve, 20));
-    gc();
-  }
-  // The C allocator keeps freed pages for reuse, so the resident set would
-  // show the highest point reached rather than what is still held.
+  // Queued deliveries, then finalizers and destroy hooks, run from the loop.
+  for (let i = 0; i < 6; i += 1) { await new Promise((resolve) => setTimeout(resolve, 20)); gc(); }
   const trimmed = probe.trim();
   const memory = process.memoryUsage();
   const cHeap = probe.inUse();
+  const mib = (bytes) => (bytes === null ? null : +(bytes / MiB).toFixed(2));
   return {
     label,
-    // What the process holds: the C heap in use and V8's live heap. Without
-    // the probe, the resident set stands in.
-    heldMiB: +((cHeap === null ? memory.rss : cHeap + memory.heapUsed) / MiB).toFixed(2),
-    rssMiB: +(memory.rss / MiB).toFixed(2),
-    trimmed,
-    cHeapInUseMiB: cHeap === null ? null : +(cHeap / MiB).toFixed(2),
-    v8PhysicalMiB: +(v8.getHeapStatistics().total_physical_size / MiB).toFixed(2),
-    heapUsedMiB: +(memory.heapUsed / MiB).toFixed(2),
-    externalMiB: +(memory.external / MiB).toFixed(2),
-    instances: state.liveInstances,
-    asyncResources: resources.counts(),
-    handles: process.getActiveResourcesInfo().length,
-    pending: state.pending,
+    heldMiB: mib(cHeap === null ? memory.rss : cHeap + memory.heapUsed), // without the probe, the resident set stands in
+    rssMiB: mib(memory.rss), trimmed, cHeapInUseMiB: mib(cHeap), v8PhysicalMiB: mib(v8.getHeapStatistics().total_physical_size),
+    heapUsedMiB: mib(memory.heapUsed), externalMiB: mib(memory.external), instances: state.liveInstances,
+    asyncResources: resources.counts(), handles: process.getActiveResourcesInfo().length, pending: state.pending,
   };
 }
 
-// Node flags the soak needs: gc(), and a young generation of fixed size.
+// gc(), and a young generation of fixed size: left to grow, it adds some
+// 20 MiB of resident memory in the first minutes that is not the add-on's.
 const NODE_FLAGS = ['--expose-gc', '--min-semi-space-size=16', '--max-semi-space-size=16'];
 
-async function soak({
-  calls = 1000000, inFlight = 10000, warmUp = Math.floor(calls / 4), seed = 1, maxGrowthMiB = 5,
-  log = () => {},
-} = {}) {
+async function soak({ calls = 1000000, inFlight = 10000, warmUp = Math.floor(calls / 4), seed = 1, maxGrowthMiB = 5, log = () => {} } = {}) {
   const gc = globalThis.gc;
   if (typeof gc !== 'function') throw new Error('the soak needs --expose-gc');
   const sdk = require('../helpers/sdk');
@@ -190,27 +105,18 @@ async function soak({
   const probe = heapProbe(sdk.BUILD_DIR);
   const liveResources = liveResourceCounter();
   const r = rng(seed);
-  const state = {
-    dir, pending: 0, settled: 0, liveInstances: 0, lines: { count: 0 }, events: { count: 0 },
-    threw: 0, rejected: 0, wrongResults: 0,
-  };
+  const state = { dir, pending: 0, settled: 0, liveInstances: 0, lines: { count: 0 }, events: { count: 0 }, threw: 0, rejected: 0, wrongResults: 0 };
   const collected = new FinalizationRegistry(() => { state.liveInstances -= 1; });
-  const newPlugin = () => {
-    const plugin = new VarnKtPlugin();
-    state.liveInstances += 1;
-    collected.register(plugin, null);
-    return plugin;
-  };
+  const newPlugin = () => { const plugin = new VarnKtPlugin(); state.liveInstances += 1; collected.register(plugin, null); return plugin; };
   const plugins = [newPlugin(), newPlugin(), newPlugin()];
   let transient = newPlugin();
+  // Calls are made without yielding until `inFlight` are pending, then the
+  // loop runs until half of them settled: the warm-up reaches the peak.
   let wake = null;
   const onSettled = () => {
     state.pending -= 1;
     state.settled += 1;
-    if (wake && state.pending <= inFlight / 2) {
-      wake();
-      wake = null;
-    }
+    if (wake && state.pending <= inFlight / 2) { wake(); wake = null; }
   };
 
   let afterWarmUp = null;
@@ -222,8 +128,7 @@ async function soak({
       log(JSON.stringify(afterWarmUp));
     }
     if (i % 5000 === 0) {
-      // The stand-in's record of calls would grow for ever.
-      sdk.reset();
+      sdk.reset(); // the stand-in's record of calls would grow for ever
       sdk.script('QCF_Init', { times: 20, emit: [{ kind: 'log', message: 'init line' }, { kind: 'exception', value: 3, message: 'init fault', ownThread: true }] });
       sdk.script('QCF_FillKey_WithPubkey', { times: 20, emit: [{ kind: 'log', message: 'fill line', ownThread: true }] });
     }
@@ -231,22 +136,11 @@ async function soak({
     if (i % 20000 === 19999) transient = newPlugin();
     let result;
     const slot = r.int(plugins.length + 1);
-    try {
-      result = oneCall(r, slot < plugins.length ? plugins[slot] : transient, state, slot === plugins.length);
-    } catch {
-      state.threw += 1;
-      continue;
-    }
+    try { result = oneCall(r, slot < plugins.length ? plugins[slot] : transient, state, slot === plugins.length); } catch { state.threw += 1; continue; }
     if (result instanceof Promise) {
       state.pending += 1;
-      result.then((value) => {
-        if (!value || typeof value.code !== 'number') state.wrongResults += 1;
-        onSettled();
-      }, (reason) => {
-        state.rejected += 1;
-        if (!reason || reason.code !== -1) state.wrongResults += 1;
-        onSettled();
-      });
+      result.then((value) => { if (!value || typeof value.code !== 'number') state.wrongResults += 1; },
+        (reason) => { state.rejected += 1; if (!reason || reason.code !== -1) state.wrongResults += 1; }).then(onSettled);
       if (state.pending >= inFlight) await new Promise((resolve) => { wake = resolve; });
     }
     if (i % Math.max(1000, Math.floor(calls / 20)) === 0) log(`${i + 1} calls, ${state.pending} pending, rss ${(process.memoryUsage().rss / MiB).toFixed(1)} MiB, ${((Date.now() - started) / 1000).toFixed(0)} s`);
@@ -255,7 +149,6 @@ async function soak({
   const atEnd = await measure('at the end', state, liveResources, gc, sdk, probe);
   log(JSON.stringify(atEnd));
   liveResources.disable();
-
   const failures = [];
   const growth = atEnd.heldMiB - afterWarmUp.heldMiB;
   if (growth > maxGrowthMiB) failures.push(`memory held grew by ${growth.toFixed(2)} MiB after the warm-up (limit ${maxGrowthMiB})`);
@@ -266,35 +159,19 @@ async function soak({
   if (leftOver.length || (resources.VarnKtPluginLog || 0) > 1 || (resources.VarnKtPluginEvent || 0) > atEnd.instances) {
     failures.push(`add-on async resources outlive their use: ${JSON.stringify(resources)}`);
   }
-  // The held ones, the current transient one, and the one the log callback
-  // was last registered on.
-  if (atEnd.instances > plugins.length + 2) {
-    failures.push(`${atEnd.instances} instances alive, at most ${plugins.length + 2} expected`);
-  }
+  // The held ones, the current transient one, and the one the log callback was last registered on.
+  if (atEnd.instances > plugins.length + 2) failures.push(`${atEnd.instances} instances alive, at most ${plugins.length + 2} expected`);
   return {
-    calls,
-    seconds: +((Date.now() - started) / 1000).toFixed(1),
-    growthMiB: +growth.toFixed(2),
-    afterWarmUp,
-    atEnd,
-    settled: state.settled,
-    rejected: state.rejected,
-    threw: state.threw,
-    logLines: state.lines.count,
-    events: state.events.count,
-    failures,
+    calls, seconds: +((Date.now() - started) / 1000).toFixed(1), growthMiB: +growth.toFixed(2), afterWarmUp, atEnd,
+    settled: state.settled, rejected: state.rejected, threw: state.threw, logLines: state.lines.count, events: state.events.count, failures,
   };
 }
 
 function parseArgs(argv) {
-  const options = { calls: 1000000, inFlight: 10000, warmUp: undefined, seed: 1, maxGrowthMiB: 5 };
+  const options = { calls: 1000000, inFlight: 10000, seed: 1, maxGrowthMiB: 5 };
+  const names = { '--calls': 'calls', '--in-flight': 'inFlight', '--warm-up': 'warmUp', '--seed': 'seed', '--max-growth': 'maxGrowthMiB' };
   for (let i = 0; i < argv.length; i += 1) {
-    const next = () => Number(argv[++i]);
-    if (argv[i] === '--calls') options.calls = next();
-    else if (argv[i] === '--in-flight') options.inFlight = next();
-    else if (argv[i] === '--warm-up') options.warmUp = next();
-    else if (argv[i] === '--seed') options.seed = next();
-    else if (argv[i] === '--max-growth') options.maxGrowthMiB = next();
+    if (names[argv[i]]) options[names[argv[i]]] = Number(argv[++i]);
     else if (argv[i] !== '--child') throw new Error(`unknown argument ${argv[i]} (--calls N --in-flight M --warm-up N --seed S --max-growth MiB)`);
   }
   return options;
@@ -313,7 +190,6 @@ if (require.main === module) {
   }
   const say = (line) => process.stderr.write(`soak: ${line}\n`);
   const options = parseArgs(argv);
-  if (options.warmUp === undefined) delete options.warmUp;
   say(`${options.calls} calls, up to ${options.inFlight} promises in flight, seed ${options.seed}`);
   soak({ ...options, log: say }).then((result) => {
     const { failures, afterWarmUp, atEnd, ...figures } = result;
@@ -321,12 +197,8 @@ if (require.main === module) {
     say(`held ${afterWarmUp.heldMiB} MiB after the warm-up, ${atEnd.heldMiB} MiB at the end (${signed(result.growthMiB)} MiB); ` +
       `resident ${afterWarmUp.rssMiB} -> ${atEnd.rssMiB} MiB (${signed(atEnd.rssMiB - afterWarmUp.rssMiB)} MiB)`);
     say(JSON.stringify(figures));
-    if (failures.length) {
-      say(`FAILED:\n  ${failures.join('\n  ')}`);
-      process.exit(1);
-    }
-    say('passed');
-    process.exit(0);
+    say(failures.length ? `FAILED:\n  ${failures.join('\n  ')}` : 'passed');
+    process.exit(failures.length ? 1 : 0);
   }, (err) => {
     say(`crashed: ${err && err.stack}`);
     process.exit(1);
