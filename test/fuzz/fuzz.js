@@ -24,18 +24,6 @@ function rng(seed) {
   return { next, int, chance: (p) => next() < p, pick: (list) => list[int(list.length)] };
 }
 
-// Per method: expected kinds per position (s string, n number, p path,
-// f function, e event name, k fillKey parameters) and what it returns.
-const METHODS = {
-  preActivate: ['pps', 'int'], reportSPMWithSignPubkey: ['ssn', 'async'],
-  setKeyFilePath: ['p', 'int'], setCustomConfig: ['ss', 'int'], init: ['nsssn', 'async'],
-  finish: ['', 'int'], auth_pubkey: ['nsssn', 'async'], auth: ['', 'async'],
-  fillKey: ['k', 'async'], fillKeySync: ['k', 'int'], getSPMKeyInfo: ['ss', 'async'],
-  reFillKey: ['snn', 'async'], reFillKeySync: ['snn', 'result'], createGroup: ['sns', 'async'],
-  applyKeyWithGroupID: ['ss', 'async'], hello: ['s', 'string'], setLogCallback: ['f', 'zero'],
-  setEventCallback: ['ef', 'twelve'],
-};
-
 const NUMBERS = [
   0, -0, 1, -1, 0.5, -0.5, NaN, Infinity, -Infinity, 2 ** 32 + 1, 2 ** 32, 2 ** 32 - 1, 2 ** 31,
   -(2 ** 31), -(2 ** 31) - 1, 2 ** 53, 2 ** 53 + 2, 1e300, -1e300, 5e-324, Number.MAX_VALUE,
@@ -55,8 +43,16 @@ const isResult = (v) => v !== null && typeof v === 'object' && isInt32(v.code) &
 const isPlainRejection = (v) => v !== null && typeof v === 'object' &&
   Object.getPrototypeOf(v) === Object.prototype && Object.keys(v).join() === 'code,message' &&
   v.code === -1 && typeof v.message === 'string' && v.message.length > 0;
-const RETURNS = {
-  int: isInt32, result: isResult, string: (v) => typeof v === 'string', zero: (v) => v === 0, twelve: (v) => v === 12,
+
+// Per method: expected kinds per position (s string, n number, f function,
+// e event name, k fillKey parameters) and what it returns (null: a promise).
+const isString = (v) => typeof v === 'string';
+const METHODS = {
+  preActivate: ['sss', isInt32], reportSPMWithSignPubkey: ['ssn', null], setKeyFilePath: ['s', isInt32],
+  setCustomConfig: ['ss', isInt32], init: ['nsssn', null], finish: ['', isInt32], auth_pubkey: ['nsssn', null],
+  auth: ['', null], fillKey: ['k', null], fillKeySync: ['k', isInt32], getSPMKeyInfo: ['ss', null],
+  reFillKey: ['snn', null], reFillKeySync: ['snn', isResult], createGroup: ['sns', null], applyKeyWithGroupID: ['ss', null],
+  hello: ['s', isString], setLogCallback: ['f', (v) => v === 0], setEventCallback: ['ef', (v) => v === 12],
 };
 
 class Fuzzer {
@@ -224,7 +220,7 @@ class Fuzzer {
   }
 
   plausible(kind) {
-    if (kind === 's' || kind === 'p') return this.string();
+    if (kind === 's') return this.string();
     if (kind === 'n') return this.number();
     if (kind === 'f') return this.func(1);
     if (kind === 'e') return this.r.chance(0.8) ? this.r.pick(['onCaptureError', 'onCaptureMessage']) : this.string();
@@ -255,7 +251,7 @@ class Fuzzer {
   call(method, receiver, args, construct, index) {
     const label = `call #${index} ${method}${receiver.wrong ? ' (wrong receiver)' : ''}${construct ? ' (as a constructor)' : ''}`;
     const fn = this.VarnKtPlugin.prototype[method];
-    const kind = METHODS[method][1];
+    const returns = METHODS[method][1];
     this.counts.calls += 1;
     let result;
     try {
@@ -272,7 +268,7 @@ class Fuzzer {
     this.counts.returned += 1;
     if (construct) return;
     if (receiver.wrong && method !== 'setLogCallback') return this.fail(`${label}: returned for a wrong receiver: ${describe(result)}`);
-    if (kind !== 'async') return this.check(label, 'returned', RETURNS[kind], result);
+    if (returns) return this.check(label, 'returned', returns, result);
     if (!(result instanceof Promise)) return this.fail(`${label}: returned ${describe(result)} instead of a promise`);
     this.pending.set(index, label);
     result.then((value) => { this.counts.resolved += 1; this.check(label, 'resolved with', isResult, value); },
