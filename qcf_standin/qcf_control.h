@@ -51,7 +51,8 @@ enum {
 };
 
 // Forgets recorded calls and scripts and the session of either mode (stage,
-// settings, key file path, login, key handles) and turns recording back on;
+// settings, key file path, login, key handles), turns recording back on and
+// puts the call delay back to QCF_STANDIN_DELAY_MS's value (0 without it);
 // the key files themselves stay. Then answers in simulator mode, or in
 // permissive mode when `flags` holds QCFCTL_RESET_PERMISSIVE. Handlers stay
 // installed unless `flags` holds QCFCTL_RESET_DROP_HANDLERS.
@@ -63,6 +64,20 @@ QCF_API int qcfctl_simulating(void);
 // load and after a reset). Benchmarks switch it off so that a long run
 // neither grows the record nor pays for keeping it.
 QCF_API void qcfctl_set_recording(int enabled);
+
+// A slow SDK: from now on each call that would talk to the key server or
+// change the session waits at least `milliseconds` (at most 60000; larger
+// values are cut to it; 0: no wait) after it is recorded and its script's
+// handler calls are made, before it does its work. Those calls are
+// QCF_PreActivate, QCF_Init, QCF_Auth, QCF_Auth_pubkey_WithInfo,
+// QCF_FillKey_WithPubkey, QCF_ReFillKey, QCF_GetSPMKeyInfo, QCF_CreateGroup,
+// QCF_ApplyKeyWithGroupID, QCF_ExportKey, QCF_ReportSPMWithSignPubkey and
+// QCF_Finish, in both modes and whether scripted or not; the setters and
+// text look-ups answer at once. The wait holds no lock, so calls on other
+// threads go on meanwhile and concurrent delayed calls wait side by side.
+// At load the delay is the environment variable QCF_STANDIN_DELAY_MS (read
+// at the first call; decimal digits only, anything else means 0).
+QCF_API void qcfctl_set_delay(uint32_t milliseconds);
 
 // Recorded calls, oldest first. Every QCF_ function records itself on entry,
 // QCF_ErrMessage and QCF_GetSDKVersion included.

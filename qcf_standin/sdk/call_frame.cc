@@ -1,7 +1,13 @@
 #include "call_frame.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "errors.h"
@@ -9,10 +15,104 @@
 
 namespace qcf_standin {
 
+namespace {
+
+// The calls that would talk to the key server or change the session. The
+// setters (QCF_Custom, QCF_SetKeyFilePath, QCF_SetLogHandler,
+// QCF_SetExceptionHandler) and the text look-ups (QCF_ErrMessage,
+// QCF_GetSDKVersion) answer at once.
+constexpr const char* kDelayedCalls[] = {
+    "QCF_PreActivate",
+    "QCF_Init",
+    "QCF_Auth",
+    "QCF_Auth_pubkey_WithInfo",
+    "QCF_FillKey_WithPubkey",
+    "QCF_ReFillKey",
+    "QCF_GetSPMKeyInfo",
+    "QCF_CreateGroup",
+    "QCF_ApplyKeyWithGroupID",
+    "QCF_ExportKey",
+    "QCF_ReportSPMWithSignPubkey",
+    "QCF_Finish",
+};
+
+constexpr const char* kDelayVariable = "QCF_STANDIN_DELAY_MS";
+
+bool IsDelayed(const char* name) {
+  for (const char* delayed : kDelayedCalls) {
+    if (std::strcmp(name, delayed) == 0) return true;
+  }
+  return false;
+}
+
+// Decimal digits only, cut to the maximum (which also keeps a long run of
+// digits from overflowing); anything else means 0.
+uint32_t ParseDelay(const char* text) {
+  if (!text || !*text) return 0;
+  uint64_t value = 0;
+  for (const char* c = text; *c; ++c) {
+    if (*c < '0' || *c > '9') return 0;
+    value = std::min<uint64_t>(value * 10 + static_cast<uint64_t>(*c - '0'),
+                               kMaxCallDelayMs);
+  }
+  return static_cast<uint32_t>(value);
+}
+
+// Read once, at the first call that asks.
+uint32_t EnvironmentDelay() {
+  static const uint32_t delay = [] {
+#ifdef _MSC_VER
+    char* text = nullptr;
+    size_t size = 0;
+    if (_dupenv_s(&text, &size, kDelayVariable) != 0) return 0u;
+    const uint32_t value = ParseDelay(text);
+    std::free(text);
+    return value;
+#else
+    return ParseDelay(std::getenv(kDelayVariable));
+#endif
+  }();
+  return delay;
+}
+
+// The delay set through SetCallDelay, or -1 for the environment's.
+std::atomic<int64_t> setDelay{-1};
+
+// At least `milliseconds` by the steady clock, however early a sleep wakes.
+void Wait(uint32_t milliseconds) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline =
+      Clock::now() + std::chrono::milliseconds(milliseconds);
+  for (Clock::time_point now = Clock::now(); now < deadline;
+       now = Clock::now()) {
+    std::this_thread::sleep_for(deadline - now);
+  }
+}
+
+}  // namespace
+
+uint32_t CallDelay() {
+  const int64_t set = setDelay.load();
+  return set >= 0 ? static_cast<uint32_t>(set) : EnvironmentDelay();
+}
+
+void SetCallDelay(uint32_t milliseconds) {
+  setDelay.store(std::min(milliseconds, kMaxCallDelayMs));
+}
+
+void ResetCallDelay() { setDelay.store(-1); }
+
 CallFrame::CallFrame(const char* name, std::vector<Arg> args) : name_(name) {
   RecordCall(name, std::move(args));
   script_ = TakeScript(name);
   if (script_) EmitAll(script_->emissions);
+  // The wait holds no lock of the library: calls on other threads are
+  // recorded, scripted and answered meanwhile, and concurrent delayed calls
+  // wait side by side, so that N of them together take about one delay
+  // before their work, which is then ordered as it would be without one. A
+  // change of the delay applies to calls that start waiting afterwards.
+  const uint32_t delay = CallDelay();
+  if (delay > 0 && IsDelayed(name)) Wait(delay);
 }
 
 int CallFrame::Finish(int code, bool logLine) {

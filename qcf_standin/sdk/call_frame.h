@@ -2,9 +2,15 @@
 // the next script for it and make its handler calls, let the function do its
 // work (permissive in recording mode, simulated otherwise), then let a
 // scripted code replace the function's own and log a line.
+//
+// A call that would talk to the key server or change the session (the list
+// is kDelayedCalls in call_frame.cc) also waits out the call delay, once it
+// is recorded and its script's handler calls are made, before it does its
+// work: a slow SDK, for seeing what a call on the JavaScript thread costs.
 #ifndef VARN_QCF_STANDIN_SDK_CALL_FRAME_H
 #define VARN_QCF_STANDIN_SDK_CALL_FRAME_H
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -47,6 +53,16 @@ class CallFrame {
   const char* name_;
   std::optional<Script> script_;
 };
+
+// The call delay in milliseconds, at most kMaxCallDelayMs. At first use it
+// is the value of the environment variable QCF_STANDIN_DELAY_MS (decimal
+// digits only; anything else, an empty or a negative value means 0; larger
+// values are cut to the maximum); SetCallDelay replaces it, ResetCallDelay
+// returns to the environment's value.
+constexpr uint32_t kMaxCallDelayMs = 60000;
+uint32_t CallDelay();
+void SetCallDelay(uint32_t milliseconds);
+void ResetCallDelay();
 
 constexpr bool kLogLine = true;
 constexpr bool kNoLogLine = false;

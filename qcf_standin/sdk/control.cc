@@ -1,5 +1,6 @@
 // The test control interface of qcf_control.h over the recorder, the scripts
 // and the handlers.
+#include "call_frame.h"
 #include "errors.h"
 #include "guard.h"
 #include "handlers.h"
@@ -39,6 +40,7 @@ QCF_API void qcfctl_reset(int flags) {
     SetSimulating((flags & QCFCTL_RESET_PERMISSIVE) == 0);
     if (flags & QCFCTL_RESET_DROP_HANDLERS) DropHandlers();
     SetRecording(true);
+    ResetCallDelay();
   });
 }
 
@@ -48,6 +50,10 @@ QCF_API int qcfctl_simulating(void) {
 
 QCF_API void qcfctl_set_recording(int enabled) {
   GuardedVoid([&] { SetRecording(enabled != 0); });
+}
+
+QCF_API void qcfctl_set_delay(uint32_t milliseconds) {
+  GuardedVoid([&] { SetCallDelay(milliseconds); });
 }
 
 QCF_API size_t qcfctl_call_count(void) {
