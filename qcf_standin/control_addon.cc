@@ -13,6 +13,11 @@
 //   script(name, options)         queue a scripted answer for `name`
 //   emitAsync(options)            call the handlers from threads of its own
 //   joinThreads()                 wait for the threads of emitAsync
+//   setDelay(ms)                  a slow SDK: calls that would reach the key
+//                                 server or change the session wait at
+//                                 least `ms` milliseconds (fractions dropped,
+//                                 at most 60000); reset() returns to
+//                                 QCF_STANDIN_DELAY_MS's value
 //   threadId()                    id of the calling thread, as in calls()
 //   errorText(code)               the library's default text for a code
 //   direct                        the QCF_ functions themselves, and the
@@ -20,6 +25,8 @@
 //                                 (control_direct.cc)
 #include <napi.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -300,6 +307,17 @@ void EmitAsync(const Napi::CallbackInfo& info) {
 
 void JoinThreads(const Napi::CallbackInfo&) { qcfctl_join_threads(); }
 
+// Cut to the library's maximum here, before the conversion to 32 bits could
+// turn a large value into a small one.
+void SetDelay(const Napi::CallbackInfo& info) {
+  Napi::Env env = info.Env();
+  const double ms = info.Length() > 0 && info[0].IsNumber()
+                        ? info[0].As<Napi::Number>().DoubleValue()
+                        : -1;
+  if (!(ms >= 0)) ThrowType(env, "setDelay needs milliseconds, 0 or more");
+  qcfctl_set_delay(static_cast<uint32_t>(std::floor(std::min(ms, 60000.0))));
+}
+
 Napi::Value ThreadId(const Napi::CallbackInfo& info) {
   return Napi::Number::New(info.Env(), static_cast<double>(qcfctl_thread_id()));
 }
@@ -322,6 +340,7 @@ Napi::Object Init(Napi::Env env, Napi::Object exports) {
   exports.Set("emitAsync", Napi::Function::New(env, EmitAsync, "emitAsync"));
   exports.Set("joinThreads",
               Napi::Function::New(env, JoinThreads, "joinThreads"));
+  exports.Set("setDelay", Napi::Function::New(env, SetDelay, "setDelay"));
   exports.Set("threadId", Napi::Function::New(env, ThreadId, "threadId"));
   exports.Set("errorText", Napi::Function::New(env, ErrorText, "errorText"));
   exports.Set("direct", DirectCalls(env));

@@ -149,6 +149,15 @@ function emitAsync({
   control.emitAsync({ kind, value, message, threads, count, wait });
 }
 
+// A slow SDK: from now on QCF_PreActivate, QCF_Init, the logins, the key
+// operations and QCF_Finish each take at least `ms` milliseconds (at most
+// 60000; 0: none), in both modes; the setters and text look-ups answer at
+// once. The calls are recorded and scripted as ever. reset() returns to the
+// value of the environment variable QCF_STANDIN_DELAY_MS (0 without it).
+function setDelay(ms) {
+  control.setDelay(ms);
+}
+
 function calls() {
   return control.calls();
 }
@@ -200,6 +209,7 @@ module.exports = {
   reset,
   script,
   emitAsync,
+  setDelay,
   joinThreads: () => control.joinThreads(),
   threadId: () => control.threadId(),
   calls,

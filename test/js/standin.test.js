@@ -3,7 +3,10 @@
 // qcf_control.node alone: what the tests of the add-on rely on.
 const assert = require('node:assert/strict');
 const { beforeEach, test } = require('node:test');
+const { Worker } = require('node:worker_threads');
+const path = require('node:path');
 const sdk = require('../helpers/sdk');
+const { runChild } = require('../helpers/session_child');
 
 const { direct, CODES, DEFAULTS } = sdk;
 const pick = (object, keys) => Object.fromEntries(keys.map((key) => [key, object[key]]));
@@ -113,5 +116,59 @@ test('a null pointer is answered with INVALID_ARGUMENT, in the simulator too, an
       sdk.script(name, { bytes: 'x', number: 1 });
       assert.equal(direct[name](...args).code, CODES.INVALID_ARGUMENT, name);
     }
+  }
+});
+
+const DELAYED = ['QCF_PreActivate', 'QCF_Init', 'QCF_Auth', 'QCF_Auth_pubkey_WithInfo', 'QCF_FillKey_WithPubkey', 'QCF_ReFillKey',
+  'QCF_GetSPMKeyInfo', 'QCF_CreateGroup', 'QCF_ApplyKeyWithGroupID', 'QCF_ExportKey', 'QCF_ReportSPMWithSignPubkey', 'QCF_Finish'];
+const PROMPT = ['QCF_Custom', 'QCF_SetKeyFilePath', 'QCF_SetLogHandler', 'QCF_SetExceptionHandler', 'QCF_ErrMessage', 'QCF_GetSDKVersion'];
+const took = (call) => { const start = performance.now(); const result = call(); return [performance.now() - start, result]; };
+
+test('a slow SDK: the calls that reach the key server or change the session wait, recorded and scripted as ever', () => {
+  const DELAY = 60;
+  for (const simulate of [false, true]) {
+    sdk.reset({ simulate });
+    sdk.setDelay(DELAY);
+    for (const name of [...DELAYED, ...PROMPT]) {
+      const [ms] = took(() => direct[name]());
+      assert.ok(DELAYED.includes(name) ? ms >= DELAY : ms < DELAY, `${name} took ${ms} ms`);
+    }
+    assert.deepEqual(sdk.names(), [...DELAYED, ...PROMPT]);
+  }
+  direct.QCF_SetLogHandler(true);
+  direct.clearHandled();
+  sdk.script('QCF_Finish', { code: 7, emit: [{ message: 'scripted' }] });
+  assert.deepEqual([direct.QCF_Finish().code, direct.handled()[0].message, sdk.names().at(-1)], [7, 'scripted', 'QCF_Finish']);
+  assert.throws(() => sdk.setDelay(-1), TypeError);
+  sdk.reset();
+  assert.ok(took(() => direct.QCF_Finish())[0] < DELAY, 'reset returns to no delay');
+});
+
+test('a slow SDK: delayed calls on two threads wait side by side', async () => {
+  const DELAY = 300;
+  sdk.setDelay(DELAY);
+  const control = path.join(sdk.BUILD_DIR, 'Release', 'qcf_control.node');
+  const worker = new Worker(`const { parentPort } = require('node:worker_threads');
+    const { direct } = require(${JSON.stringify(control)});
+    parentPort.on('message', () => parentPort.postMessage(direct.QCF_Finish().code));
+    parentPort.postMessage('ready');`, { eval: true });
+  const reply = () => new Promise((resolve) => worker.once('message', resolve));
+  await reply();
+  const start = performance.now();
+  const done = reply();
+  worker.postMessage('go');
+  direct.QCF_Finish();
+  assert.equal(await done, 0);
+  assert.ok(performance.now() - start < 2 * DELAY, 'the second call did not wait behind the first');
+  await worker.terminate();
+});
+
+test('a slow SDK from QCF_STANDIN_DELAY_MS, for the add-on\'s calls in a process of its own', () => {
+  for (const [value, delay] of [['60', 60], ['60ms', 0], ['-60', 0]]) {
+    const [setter, refill, finish] = runChild(`sdk.reset();
+      const took = (call) => { const start = performance.now(); call(); return performance.now() - start; };
+      return [took(() => plugin.setCustomConfig('k', 'v')), took(() => plugin.reFillKeySync('t', 1, 1)), took(() => plugin.finish())];`,
+    { env: { QCF_STANDIN_DELAY_MS: value } }).value;
+    assert.ok(setter < 60 && (delay ? refill >= delay && finish >= delay : refill < 60 && finish < 60), `${value}: ${[setter, refill, finish]}`);
   }
 });
