@@ -13,7 +13,7 @@
 
 #include "baselines.h"
 #include "events/event_handler.h"
-#include "events/sdk_events.h"
+#include "events/node_async_call.h"
 #include "napi_util.h"
 
 namespace bench {
@@ -22,14 +22,25 @@ namespace {
 // One registry for the life of the process, as a plug-in instance has.
 VarnNode::event_handler *g_registry = nullptr;
 
-// registerErrorHandler(handler): the handler of "onCaptureError".
+// registerErrorHandler(handler): the handler of "onCaptureError"; while one
+// is registered the dispatcher keeps the loop alive, as a session does for
+// the add-on. registerErrorHandler(null) removes it.
 napi_value registerErrorHandler(napi_env env, napi_callback_info info) {
   try {
     Napi::CallbackInfo args(env, info);
     if (g_registry == nullptr) g_registry = new VarnNode::event_handler();
+    auto &dispatcher = VarnNode::node_async_call::instance();
+    if (!args[0].IsFunction()) {
+      if (g_registry->removeEventHandler("onCaptureError", nullptr)) {
+        dispatcher.release();
+      }
+      return nullptr;
+    }
     Napi::ObjectReference receiver = Napi::Persistent(args.This().ToObject());
     Napi::FunctionReference callback =
         Napi::Persistent(args[0].As<Napi::Function>());
+    bool replacing = g_registry->removeEventHandler("onCaptureError", nullptr);
+    if (!replacing) dispatcher.hold();
     g_registry->addEventHandler("onCaptureError", receiver, callback);
   } catch (const Napi::Error &error) {
     error.ThrowAsJavaScriptException();
@@ -50,7 +61,7 @@ napi_value raiseErrors(napi_env env, napi_callback_info info) {
   napi_get_value_bool(env, argv[4], &wait);
   auto raiseAll = [count, message, code] {
     for (uint32_t n = 0; n < count; ++n) {
-      VarnNode::raiseSdkError(code, message.c_str());
+      VarnNode::event_handler::raiseError(code, message.c_str());
     }
   };
   std::vector<std::thread> started;

@@ -20,6 +20,8 @@ class DispatcherTest : public ::testing::Test {
     ASSERT_EQ(uv_loop_init(&m_loop), 0);
     m_dispatcher = std::make_unique<node_async_call>(&m_loop);
     ASSERT_TRUE(m_dispatcher->attached());
+    // The handle alone would not keep the loop running.
+    m_dispatcher->hold();
   }
   void TearDown() override {
     m_dispatcher.reset();
@@ -57,7 +59,9 @@ TEST_F(DispatcherTest, JobsFromManyThreadsRunOnTheLoopThreadInPostOrder) {
 }
 
 // Also: a post from the loop thread waits; a throwing job stops nothing.
-TEST_F(DispatcherTest, JobsPostedByAJobRunInTheSamePassAfterIt) {
+// A pass runs only what was queued when it began, so that posting without
+// pause cannot keep the loop from its other work.
+TEST_F(DispatcherTest, JobsPostedByAJobRunInTheNextPass) {
   std::vector<int> order;
   m_dispatcher->post([&] {
     order.push_back(1);
@@ -68,8 +72,24 @@ TEST_F(DispatcherTest, JobsPostedByAJobRunInTheSamePassAfterIt) {
     throw std::runtime_error("job failed");
   });
   m_dispatcher->post([&] { order.push_back(2); });
-  uv_run(&m_loop, UV_RUN_NOWAIT);  // one pass, no waiting
+  uv_run(&m_loop, UV_RUN_NOWAIT);
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+  uv_run(&m_loop, UV_RUN_NOWAIT);
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  m_dispatcher->runQueued();
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+}
+
+TEST_F(DispatcherTest, TheLoopStaysAliveOnlyWhileHeld) {
+  m_dispatcher->release();
+  EXPECT_EQ(uv_loop_alive(&m_loop), 0);
+  m_dispatcher->hold();
+  m_dispatcher->hold();
+  m_dispatcher->release();
+  EXPECT_NE(uv_loop_alive(&m_loop), 0);
+  m_dispatcher->release();
+  m_dispatcher->release();  // one too many changes nothing
+  EXPECT_EQ(uv_loop_alive(&m_loop), 0);
 }
 
 // A job's captures are destroyed outside the dispatcher's lock.
@@ -87,6 +107,7 @@ TEST_F(DispatcherTest, AJobWhoseCapturesPostOnDestructionDoesNotDeadlock) {
   m_dispatcher->post([captured] {});
   captured.reset();
   uv_run(&m_loop, UV_RUN_ONCE);
+  uv_run(&m_loop, UV_RUN_NOWAIT);  // the follow-up runs in the next pass
   EXPECT_TRUE(ranFollowUp);
 }
 

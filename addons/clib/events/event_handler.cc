@@ -1,88 +1,77 @@
 #include "events/event_handler.h"
 
-#include <node_api.h>
-
-#include <thread>
+#include <atomic>
+#include <map>
 #include <utility>
 
-#include "events/live_list.h"
+#include "events/loop_call.h"
 #include "events/node_async_call.h"
 
 namespace VarnNode {
 namespace {
 
-constexpr const char kErrorEvent[] = "onCaptureError";
-constexpr const char kMessageEvent[] = "onCaptureMessage";
+constexpr size_t kErrorEvent = 0;
+constexpr size_t kMessageEvent = 1;
+constexpr size_t kEventCount = 2;
 
-// Never destroyed: SDK threads may still raise events while the process
-// runs its static destructors.
-live_list<event_handler> &liveRegistries() {
-  static auto *registries = new live_list<event_handler>;
-  return *registries;
+const std::string &eventName(size_t event) {
+  // Made once: looking a handler up by a literal would build a string per
+  // delivery.
+  static const std::string *names =
+      new std::string[kEventCount]{"onCaptureError", "onCaptureMessage"};
+  return names[event];
 }
 
-// Drops an exception a call left behind, so nothing stays pending.
-void dropPendingException(napi_env env) {
-  bool pending = false;
-  if (napi_is_exception_pending(env, &pending) == napi_ok && pending) {
-    napi_value ignored = nullptr;
-    napi_get_and_clear_last_exception(env, &ignored);
+// Which event a handler name stands for, or kEventCount for a name that is
+// stored but never raised.
+size_t eventOf(const std::string &name) {
+  for (size_t event = 0; event < kEventCount; ++event) {
+    if (name == eventName(event)) return event;
   }
+  return kEventCount;
 }
 
-// Calls `function` with `this` undefined and the arguments (code, message)
-// or (message). The dispatcher runs jobs straight from the event loop,
-// outside any JavaScript call, so the call gets its own handle scope, and a
-// callback scope so that promise reactions and ticks the handler queues run
-// when it returns, as after any other event callback. What the handler
-// throws is dropped.
-void callFromLoop(napi_env env, loop_async_resource &resource,
-                  napi_ref function, const int32_t *code,
-                  const std::string &message) {
-  napi_handle_scope handles = nullptr;
-  if (napi_open_handle_scope(env, &handles) != napi_ok) return;
-  napi_callback_scope callbacks = nullptr;
-  if (resource.openScope(env, &callbacks)) {
-    napi_value callee = nullptr;
-    napi_value self = nullptr;
-    napi_value args[2] = {nullptr, nullptr};
-    size_t argc = 0;
-    bool ready = napi_get_reference_value(env, function, &callee) == napi_ok &&
-                 callee != nullptr && napi_get_undefined(env, &self) == napi_ok;
-    if (ready && code != nullptr) {
-      ready = napi_create_int32(env, *code, &args[argc++]) == napi_ok;
-    }
-    if (ready) {
-      ready = napi_create_string_utf8(env, message.data(), message.size(),
-                                      &args[argc++]) == napi_ok;
-    }
-    napi_value ignored = nullptr;
-    if (ready) napi_call_function(env, self, callee, argc, args, &ignored);
-    dropPendingException(env);
-    napi_close_callback_scope(env, callbacks);
-  }
-  dropPendingException(env);
-  napi_close_handle_scope(env, handles);
+// The registries that have a handler for each event, by id, oldest first.
+// JavaScript thread only; SDK threads read just the counts.
+std::map<uint64_t, event_handler *> &listeners(size_t event) {
+  static auto *maps = new std::map<uint64_t, event_handler *>[kEventCount];
+  return maps[event];
+}
+std::atomic<size_t> listenerCount[kEventCount];
+
+// Ids are never reused, so a delivery can tell registries made after its
+// event was raised.
+std::atomic<uint64_t> lastRegistryId{0};
+
+// Under which deliveries open their callback scopes. Never destroyed: it
+// lives as long as the environment, which ends with the process.
+loop_async_resource &deliveryResource() {
+  static auto *resource = new loop_async_resource("VarnKtPluginEvent");
+  return *resource;
 }
 
 }  // namespace
 
-// What a queued delivery holds: the registry by id, never by address, so a
-// registry destroyed meanwhile is not touched, and the thread the registry
-// belongs to. Destroying it only frees memory.
+// One queued event for every listening registry. It names registries by id,
+// never by address, and holds nothing of theirs.
 struct event_handler::delivery {
-  uint64_t registry;
-  std::thread::id owner;
-  const char *event;
-  bool hasCode;
+  size_t event;
+  uint64_t newestRegistry;
   int32_t code;
   std::string message;
 };
 
-event_handler::event_handler()
-    : m_id(liveRegistries().add(this)), m_owner(std::this_thread::get_id()) {}
+event_handler::event_handler() : m_id(++lastRegistryId) {}
 
-event_handler::~event_handler() { liveRegistries().remove(m_id); }
+event_handler::~event_handler() {
+  for (size_t event = 0; event < kEventCount; ++event) listen(event, false);
+}
+
+void event_handler::listen(size_t event, bool on) {
+  auto &map = listeners(event);
+  bool changed = on ? map.emplace(m_id, this).second : map.erase(m_id) > 0;
+  if (changed) listenerCount[event].store(map.size());
+}
 
 void event_handler::addEventHandler(const std::string &name,
                                     const Napi::ObjectReference &receiver,
@@ -91,61 +80,74 @@ void event_handler::addEventHandler(const std::string &name,
       std::make_unique<callback_ref>(callback.Value(), receiver.Value());
   // Assigning releases the handler stored before, if any.
   m_handlers[name] = std::move(fresh);
+  size_t event = eventOf(name);
+  if (event < kEventCount) listen(event, true);
 }
 
-void event_handler::captureError(int32_t code, const char *message) {
-  try {
-    post({m_id, m_owner, kErrorEvent, true, code,
-          message != nullptr ? message : ""});
-  } catch (...) {
+bool event_handler::removeEventHandler(const std::string &name,
+                                       const Napi::Function *callback) {
+  auto found = m_handlers.find(name);
+  if (found == m_handlers.end()) return false;
+  if (callback != nullptr &&
+      !found->second->callback.Value().StrictEquals(*callback)) {
+    return false;
   }
+  m_handlers.erase(found);
+  size_t event = eventOf(name);
+  if (event < kEventCount) listen(event, false);
+  return true;
 }
 
-void event_handler::captureMessage(const char *message) {
+void event_handler::raiseError(int32_t code, const char *message) noexcept {
+  if (listenerCount[kErrorEvent].load() == 0) return;
   try {
-    post({m_id, m_owner, kMessageEvent, false, 0,
-          message != nullptr ? message : ""});
-  } catch (...) {
-  }
-}
-
-void event_handler::forEachLive(const std::function<void(event_sink &)> &fn) {
-  liveRegistries().forEach(
-      [&fn](uint64_t, event_handler &registry) { fn(registry); });
-}
-
-void event_handler::post(delivery event) noexcept {
-  try {
-    // A failed wake-up leaves the job queued for the next one.
+    delivery event{kErrorEvent, lastRegistryId.load(), code,
+                   message != nullptr ? message : ""};
     node_async_call::instance().post(
-        [event = std::move(event)] { runDelivery(event); });
+        [event = std::move(event)] { deliverToListeners(event); });
+  } catch (...) {
+    // No memory for the event: it is lost, and nothing unwinds into the SDK.
+  }
+}
+
+void event_handler::raiseMessage(const char *message) noexcept {
+  if (listenerCount[kMessageEvent].load() == 0) return;
+  try {
+    delivery event{kMessageEvent, lastRegistryId.load(), 0,
+                   message != nullptr ? message : ""};
+    node_async_call::instance().post(
+        [event = std::move(event)] { deliverToListeners(event); });
   } catch (...) {
   }
 }
 
-void event_handler::runDelivery(const delivery &event) {
-  // The dispatcher runs jobs on the main thread. A registry of another
-  // thread's environment (a worker's) must not be called from here.
-  if (std::this_thread::get_id() != event.owner) return;
-  // Jobs run on the JavaScript thread, the only one that destroys this
-  // registry, so one found here lives until this job returns.
-  const event_handler *registry = liveRegistries().find(event.registry);
-  if (registry != nullptr) registry->deliver(event);
+// A handler may add, remove or replace handlers, and so change the map,
+// while it runs: each step looks the next registry up afresh.
+void event_handler::deliverToListeners(const delivery &event) {
+  const auto &map = listeners(event.event);
+  uint64_t next = 1;
+  for (;;) {
+    auto found = map.lower_bound(next);
+    if (found == map.end() || found->first > event.newestRegistry) return;
+    next = found->first + 1;
+    found->second->deliver(event);
+  }
 }
 
-// The handler may replace or add handlers of this registry while it runs,
-// so nothing of the entry is used once it has been called.
-void event_handler::deliver(const delivery &event) const {
-  // Looked up by a name made once: the map's key type would otherwise
-  // build (and, for the longer name, allocate) a string per delivery.
-  static const std::string errorEvent(kErrorEvent);
-  static const std::string messageEvent(kMessageEvent);
-  auto found =
-      m_handlers.find(event.event == kErrorEvent ? errorEvent : messageEvent);
+void event_handler::deliver(const delivery &event) {
+  auto found = m_handlers.find(eventName(event.event));
   if (found == m_handlers.end()) return;
   const callback_ref &entry = *found->second;
-  callFromLoop(entry.receiver.Env(), m_asyncResource, entry.callback,
-               event.hasCode ? &event.code : nullptr, event.message);
+  callFromLoop(entry.receiver.Env(), deliveryResource(), [&](Napi::Env env) {
+    // The call may replace the entry: nothing of it is used after.
+    Napi::Function handler = entry.callback.Value();
+    Napi::String text = Napi::String::New(env, event.message);
+    if (event.event == kErrorEvent) {
+      callDroppingErrors(handler, {Napi::Number::New(env, event.code), text});
+    } else {
+      callDroppingErrors(handler, {text});
+    }
+  });
 }
 
 }  // namespace VarnNode

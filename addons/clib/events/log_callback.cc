@@ -1,87 +1,78 @@
 #include "events/log_callback.h"
 
-#include <string>
+#include <atomic>
 #include <utility>
-#include <vector>
 
 #include "diagnostics/log_file.h"
+#include "events/callback_ref.h"
+#include "events/event_handler.h"
 #include "events/js_thread.h"
-#include "events/loop_async_resource.h"
+#include "events/loop_call.h"
 #include "events/node_async_call.h"
-#include "events/sdk_events.h"
 
 namespace VarnNode {
-
-callback_ref *g_logCallback = nullptr;
-
 namespace {
+
+struct registration {
+  registration(const Napi::Function &function, const Napi::Object &receiver,
+               const void *by)
+      : ref(function, receiver), owner(by) {}
+  callback_ref ref;
+  const void *owner;
+};
+
+// The one registered log callback, or null. JavaScript thread only.
+registration *g_logCallback = nullptr;
 
 // Deliveries in progress on the JavaScript thread. A callback may release
 // the registration it runs under (finish, setLogCallback, or the collection
-// of an instance); while a delivery is in progress released registrations
+// of its instance); while a delivery is in progress released registrations
 // are parked here and deleted once the outermost delivery has returned.
 int deliveryDepth = 0;
-std::vector<callback_ref *> retired;
+std::vector<registration *> retired;
 
-// The async resource of deliveries from the dispatcher. Never destroyed: it
-// lives as long as the environment, which ends with the process.
+// The innermost held_log_lines of the JavaScript thread, or null.
+held_log_lines *holding = nullptr;
+
+std::atomic<bool> exiting{false};
+
+// Deliveries from the dispatcher open their callback scope under it. Never
+// destroyed: it lives as long as the environment, which ends with the
+// process.
 loop_async_resource &loopResource() {
   static auto *resource = new loop_async_resource("VarnKtPluginLog");
   return *resource;
 }
 
-void dropPendingException(Napi::Env env) noexcept {
-  try {
-    if (env.IsExceptionPending()) env.GetAndClearPendingException();
-  } catch (...) {
-  }
-}
-
-// Calls `function` with `text` and `this` undefined; whatever it throws is
-// taken and dropped here, so it never reaches the SDK or our caller.
-void callDroppingErrors(Napi::Env env, const Napi::FunctionReference &function,
-                        const Napi::String &text) noexcept {
-  try {
-    function.Call(env.Undefined(), {text});
-  } catch (...) {
-    // A throwing callback arrives here as a Napi::Error, which has already
-    // taken the exception off the environment.
-  }
-  dropPendingException(env);
+void callRegistration(const registration &current, const std::string &message) {
+  Napi::Env env = current.ref.receiver.Env();
+  Napi::Function callback = current.ref.callback.Value();
+  callDroppingErrors(callback, {Napi::String::New(env, message)});
 }
 
 // `fromLoop`: called from a dispatcher job, with no native call of ours on
-// the stack. A callback scope then makes the host run the microtasks and
-// ticks the callback queued, as it does after any callback from native code.
-void callRegistration(callback_ref &registration, const std::string &message,
-                      bool fromLoop) noexcept {
-  Napi::Env env = registration.receiver.Env();
-  try {
-    Napi::HandleScope scope(env);
-    Napi::String text = Napi::String::New(env, message);
-    if (fromLoop) {
-      napi_callback_scope callbacks = nullptr;
-      if (!loopResource().openScope(env, &callbacks)) return;
-      Napi::CallbackScope callbackScope(env, callbacks);
-      callDroppingErrors(env, registration.callback, text);
-    } else {
-      callDroppingErrors(env, registration.callback, text);
-    }
-  } catch (...) {
-    // The string or the scopes could not be made: the line is dropped.
-  }
-  dropPendingException(env);
-}
-
+// the stack, so the call needs scopes of its own.
 void deliver(const std::string &message, bool fromLoop) noexcept {
-  callback_ref *registration = g_logCallback;
-  if (registration == nullptr) return;
+  registration *current = g_logCallback;
+  if (current == nullptr || exiting.load()) return;
   ++deliveryDepth;
-  callRegistration(*registration, message, fromLoop);
+  napi_env env = current->ref.receiver.Env();
+  if (fromLoop) {
+    callFromLoop(env, loopResource(),
+                 [&](Napi::Env) { callRegistration(*current, message); });
+  } else {
+    try {
+      Napi::HandleScope scope(env);
+      callRegistration(*current, message);
+    } catch (...) {
+      // The string or the scope could not be made: the line is dropped.
+    }
+    dropPendingException(env);
+  }
   if (--deliveryDepth == 0) {
-    std::vector<callback_ref *> done;
+    std::vector<registration *> done;
     done.swap(retired);
-    for (callback_ref *old : done) delete old;
+    for (registration *old : done) delete old;
   }
 }
 
@@ -90,26 +81,36 @@ void postLogLine(std::string message) {
       [text = std::move(message)]() { deliver(text, true); });
 }
 
-// True when JavaScript may be called right here: a registration exists and
-// its environment has no exception pending (calling then would swallow an
-// exception that belongs to our caller).
+// True when JavaScript may be called right here: its environment has no
+// exception pending (calling then would swallow an exception that belongs
+// to our caller).
 bool canCallNow() {
-  if (g_logCallback == nullptr) return false;
-  Napi::Env env = g_logCallback->receiver.Env();
-  return !env.IsExceptionPending();
+  return !g_logCallback->ref.receiver.Env().IsExceptionPending();
 }
 
 }  // namespace
 
+void holdOrDeliver(const char *text) {
+  if (holding != nullptr) {
+    holding->m_lines.emplace_back(text);
+  } else if (g_logCallback != nullptr) {
+    if (canCallNow()) {
+      deliver(text, false);
+    } else {
+      postLogLine(text);
+    }
+  }
+}
+
 void registerLogCallback(const Napi::Function &function,
-                         const Napi::Object &receiver) {
-  auto *fresh = new callback_ref(function, receiver);
+                         const Napi::Object &receiver, const void *owner) {
+  auto *fresh = new registration(function, receiver, owner);
   releaseLogCallback();
   g_logCallback = fresh;
 }
 
 void releaseLogCallback() {
-  callback_ref *old = g_logCallback;
+  registration *old = g_logCallback;
   g_logCallback = nullptr;
   if (old == nullptr) return;
   if (deliveryDepth > 0) {
@@ -119,21 +120,41 @@ void releaseLogCallback() {
   }
 }
 
+void releaseLogCallbackOf(const void *owner) {
+  if (g_logCallback != nullptr && g_logCallback->owner == owner) {
+    releaseLogCallback();
+  }
+}
+
+held_log_lines::held_log_lines() : m_outer(holding) { holding = this; }
+
+held_log_lines::~held_log_lines() {
+  holding = m_outer;
+  for (const std::string &line : m_lines) {
+    try {
+      holdOrDeliver(line.c_str());
+    } catch (...) {
+    }
+  }
+}
+
+void markProcessExiting() noexcept { exiting.store(true); }
+
+bool processExiting() noexcept { return exiting.load(); }
+
 extern "C" void sdkLogHandler(const char *message) {
   const char *text = message != nullptr ? message : "";
   writeLog(text);
+  // Once the process is ending there is no JavaScript left to call.
+  if (exiting.load()) return;
   try {
-    raiseSdkMessage(text);
-    if (!onJsThread()) {
+    event_handler::raiseMessage(text);
+    if (onJsThread()) {
+      holdOrDeliver(text);
+    } else {
       // Never touch JavaScript here; the dispatcher runs the delivery on the
       // JavaScript thread.
       postLogLine(text);
-    } else if (g_logCallback != nullptr) {
-      if (canCallNow()) {
-        deliver(text, false);
-      } else {
-        postLogLine(text);
-      }
     }
   } catch (...) {
     // Nothing may unwind into the SDK.
@@ -143,10 +164,8 @@ extern "C" void sdkLogHandler(const char *message) {
 extern "C" void sdkExceptionHandler(int value, const char *message) {
   const char *text = message != nullptr ? message : "";
   writeLog(text);
-  try {
-    raiseSdkError(value, text);
-  } catch (...) {
-  }
+  if (exiting.load()) return;
+  event_handler::raiseError(value, text);
 }
 
 }  // namespace VarnNode

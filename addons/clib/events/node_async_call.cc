@@ -38,6 +38,9 @@ void node_async_call::attach(uv_loop_t *loop) {
     return;
   }
   state->handle->data = state.get();
+  // Held open only while there is work (hold); otherwise a process whose
+  // script is done ends, whether or not the module is loaded.
+  uv_unref(reinterpret_cast<uv_handle_t *>(state->handle));
   m_state = state.release();
 }
 
@@ -77,12 +80,29 @@ void node_async_call::runJob(job &task) {
   }
 }
 
-void node_async_call::drain(uv_async_t *handle) {
-  auto *state = static_cast<async_state *>(handle->data);
+void node_async_call::runQueued() {
+  if (m_state != nullptr) runPass(m_state);
+}
+
+void node_async_call::hold() {
+  if (m_state != nullptr && m_state->holds++ == 0) {
+    uv_ref(reinterpret_cast<uv_handle_t *>(m_state->handle));
+  }
+}
+
+void node_async_call::release() {
+  if (m_state != nullptr && m_state->holds > 0 && --m_state->holds == 0) {
+    uv_unref(reinterpret_cast<uv_handle_t *>(m_state->handle));
+  }
+}
+
+// One pass runs the jobs that were queued when it began, so that threads
+// posting without pause cannot keep the loop in here: what they post runs
+// in the next pass, after the loop's other work.
+void node_async_call::runPass(async_state *state) {
   std::unique_lock<std::mutex> guard(state->lock);
-  // The queue is looked at again after every job, so jobs posted meanwhile
-  // (by other threads or by the job itself) run in this same pass.
-  while (!state->closed && !state->queue.empty()) {
+  size_t remaining = state->queue.size();
+  while (remaining-- > 0 && !state->closed && !state->queue.empty()) {
     job task = std::move(state->queue.front());
     state->queue.pop_front();
     guard.unlock();
@@ -92,6 +112,11 @@ void node_async_call::drain(uv_async_t *handle) {
     task = nullptr;
     guard.lock();
   }
+  if (!state->closed && !state->queue.empty()) uv_async_send(state->handle);
+}
+
+void node_async_call::drain(uv_async_t *handle) {
+  runPass(static_cast<async_state *>(handle->data));
 }
 
 }  // namespace VarnNode
