@@ -218,7 +218,11 @@ export declare class VarnKtPlugin {
 
   /**
    * Registers the one process-wide receiver of the SDK's log lines, replacing
-   * the one before; `finish` and the end of any instance remove it.
+   * the one before; `finish` removes it, and so does the collection of the
+   * instance it was registered on. Lines the SDK logs during a call on the
+   * JavaScript thread reach it when that call returns, before the method
+   * does; lines from other threads (the SDK thread among them) on a later
+   * turn of the event loop.
    * @returns 0
    */
   setLogCallback(callback: LogCallback): number;
@@ -230,4 +234,42 @@ export declare class VarnKtPlugin {
    */
   setEventCallback(name: 'onCaptureError', handler: CaptureErrorHandler): number;
   setEventCallback(name: 'onCaptureMessage', handler: CaptureMessageHandler): number;
+
+  /**
+   * Removes this instance's handler for an event; given `handler`, only if it
+   * is the one registered. An instance that holds no handler can be
+   * collected again.
+   * @returns true when a handler was removed
+   */
+  removeEventCallback(name: EventName | string, handler?: (...args: never[]) => void): boolean;
+
+  /**
+   * Reads and sets the add-on's process-wide options; see {@link configure}.
+   */
+  static configure(options?: ConfigureOptions): Configuration;
 }
+
+/** Options of {@link configure}; an option left out keeps its value. */
+export interface ConfigureOptions {
+  /**
+   * true: every SDK call runs on one SDK thread of the add-on's own, one at a
+   * time in call order, so that a slow key server never stalls the event
+   * loop; false (the default): SDK calls run on the JavaScript thread. Can
+   * only be changed before the first SDK call (any method but `hello`,
+   * `setLogCallback`, `setEventCallback` and `removeEventCallback`). Also set
+   * by the environment variable VARN_SDK_THREAD=1 when the package loads.
+   */
+  sdkThread?: boolean;
+}
+
+/** The add-on's process-wide options in force. */
+export interface Configuration {
+  sdkThread: boolean;
+}
+
+/**
+ * Sets the options given and returns all of them; without options it only
+ * reads them. Throws a TypeError for an option of the wrong type, and an
+ * Error when `sdkThread` would change after the first SDK call.
+ */
+export declare function configure(options?: ConfigureOptions): Configuration;

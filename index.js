@@ -31,4 +31,11 @@ function loadAddon() {
 }
 
 const { VarnKtPlugin } = loadAddon();
-module.exports = { VarnKtPlugin };
+
+// VARN_SDK_THREAD=1 turns the SDK thread on for a whole process, as
+// configure({ sdkThread: true }) does from code.
+if (process.env.VARN_SDK_THREAD === '1') VarnKtPlugin.configure({ sdkThread: true });
+
+const configure = (options) => VarnKtPlugin.configure(options);
+
+module.exports = { VarnKtPlugin, configure };

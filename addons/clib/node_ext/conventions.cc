@@ -1,5 +1,6 @@
 #include "node_ext/conventions.h"
 
+#include "node_ext/messages.h"
 #include "qcf.h"
 
 namespace VarnNode {
@@ -21,7 +22,7 @@ bool hasType(const Napi::Value &value, JsType type) {
 const char *firstArgFault(const Napi::CallbackInfo &info, size_t minCount,
                           std::initializer_list<ArgRule> rules) {
   if (info.Length() < minCount) {
-    return "The argument count less(obejct expected)!";
+    return msg::kCountLess;
   }
   for (const ArgRule &rule : rules) {
     if (rule.optional && info.Length() <= rule.index) continue;
@@ -55,12 +56,19 @@ const char *sdkErrorText(int code) {
   return text != nullptr ? text : "";
 }
 
-Napi::Object makeResult(Napi::Env env, int code, const char *successText) {
+void SdkOutcome::set(int returned) {
+  code = returned;
+  if (code != 0) errorText = sdkErrorText(code);
+}
+
+Napi::Object makeResult(Napi::Env env, const SdkOutcome &outcome,
+                        const char *successText) {
   Napi::Object result = Napi::Object::New(env);
-  result.Set("code", Napi::Number::New(env, code));
+  result.Set("code", Napi::Number::New(env, outcome.code));
   // Set with the text itself: given a Napi::String, node-addon-api reads it
   // back into a std::string and makes a second JavaScript string from that.
-  result.Set("message", code == 0 ? successText : sdkErrorText(code));
+  result.Set("message",
+             outcome.code == 0 ? successText : outcome.errorText.c_str());
   return result;
 }
 

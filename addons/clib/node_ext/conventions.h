@@ -43,8 +43,16 @@ bool rejectIf(const Napi::Promise::Deferred &deferred, bool condition,
 // The SDK's text for a code; "" when the SDK gives none.
 const char *sdkErrorText(int code);
 
+// An SDK call's code and, for a failure, the SDK's text for it, asked
+// where the call was made (QCF_ErrMessage is an SDK call too).
+struct SdkOutcome {
+  int code = 0;
+  std::string errorText;
+  void set(int returned);
+};
+
 // {code, message}: `successText` for 0, the SDK's text otherwise.
-Napi::Object makeResult(Napi::Env env, int code,
+Napi::Object makeResult(Napi::Env env, const SdkOutcome &outcome,
                         const char *successText = "succ");
 
 // Reads without coercion, after the type check has passed.

@@ -5,7 +5,11 @@
 
 #include <napi.h>
 
+#include <cstdint>
+#include <string>
+
 #include "node_ext/async_frame.h"
+#include "node_ext/conventions.h"
 #include "node_ext/records.h"
 
 namespace VarnNode {
@@ -13,6 +17,10 @@ namespace VarnNode {
 struct LoginJob : AsyncJob {
   using AsyncJob::AsyncJob;
   LoginFields fields;
+  SdkOutcome outcome;
+  // What the login left in the token state, copied on the SDK's side.
+  std::string token;
+  uint32_t tokenValidSeconds = 0;
 };
 
 // Checks (first, second, third[, host[, port]]) and reads them, with the

@@ -6,6 +6,8 @@ namespace VarnNode {
 namespace msg {
 
 constexpr const char kInstanceNull[] = "The instance is null";
+// The catalogue's texts are kept as callers match them, misspellings
+// ("obejct", "excepted", "sec", "Postion") included.
 constexpr const char kCountLess[] = "The argument count less(obejct expected)!";
 
 constexpr const char kFirstString[] =
@@ -14,7 +16,8 @@ constexpr const char kFirstNumber[] =
     "The first argument is wrong(number expected)!";
 constexpr const char kFirstFunction[] =
     "The first argument is wrong(function excepted)!";
-constexpr const char kSecString[] = "The sec argument is wrong(string expected)!";
+constexpr const char kSecString[] =
+    "The sec argument is wrong(string expected)!";
 constexpr const char kSecondString[] =
     "The second argument is wrong(string expected)!";
 constexpr const char kSecondNumber[] =
@@ -37,6 +40,9 @@ constexpr const char kSecPathNul[] =
     "The sec argument is wrong(string without NUL expected)!";
 constexpr const char kSoftkeyPathNul[] =
     "Wrong 'fillkeyItem.softkeyPath' property(string without NUL expected)";
+// A longer path would be cut to its field and name another file.
+constexpr const char kSoftkeyPathTooLong[] =
+    "Wrong 'fillkeyItem.softkeyPath' property(at most 255 bytes expected)";
 
 // Texts that do not fit the SDK's fixed fields.
 constexpr const char kFirstTooLong15[] =
@@ -78,6 +84,12 @@ constexpr const char kDispatcherDetached[] =
     "VarnKtPlugin cannot deliver SDK events: its dispatcher is not attached "
     "to the main event loop (was the module first loaded on a worker "
     "thread?)";
+
+// The SDK thread option (VarnKtPlugin.configure).
+constexpr const char kSdkThreadOption[] =
+    "The sdkThread option is wrong(boolean expected)!";
+constexpr const char kSdkThreadTooLate[] =
+    "The sdkThread option can only be changed before the first SDK call";
 
 // Success texts of the result objects.
 constexpr const char kSucc[] = "succ";

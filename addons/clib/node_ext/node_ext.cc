@@ -1,11 +1,11 @@
 // Module registration: a napi_module record handed to Node from a load-time
 // initialiser, and the module initialisation that defines the class.
-#include <node_api.h>
-
 #include <napi.h>
+#include <node_api.h>
 
 #include "events/js_thread.h"
 #include "events/node_async_call.h"
+#include "events/process_exit.h"
 #include "node_ext/messages.h"
 #include "node_ext/varn_kt_plugin.h"
 
@@ -21,6 +21,7 @@ Napi::Object initModule(Napi::Env env, Napi::Object exports) {
     throw Napi::Error::New(env, VarnNode::msg::kDispatcherDetached);
   }
   VarnNode::recordJsThread();
+  VarnNode::watchProcessExit(env);
   Napi::Function constructor = VarnKtPlugin::DefineClass(env);
   // Keeps the constructor alive for the life of the environment.
   env.SetInstanceData(
@@ -61,8 +62,9 @@ __declspec(dllexport, allocate(".CRT$XCT")) void(
 __declspec(dllexport) __attribute__((section(".CRT$XCT"), used)) void (
     *_register_VarnKtPlugin_)(void) = registerVarnKtPlugin;
 #else
-__attribute__((visibility("default"), used,
-               section(".init_array.00101"))) void (
-    *_register_VarnKtPlugin_)(void) = registerVarnKtPlugin;
+__attribute__((
+    visibility("default"), used,
+    section(".init_array.00101"))) void (*_register_VarnKtPlugin_)(void) =
+    registerVarnKtPlugin;
 #endif
 }  // extern "C"

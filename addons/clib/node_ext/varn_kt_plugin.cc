@@ -27,6 +27,9 @@ Napi::Function VarnKtPlugin::DefineClass(Napi::Env env) {
           InstanceMethod<&VarnKtPlugin::hello>("hello"),
           InstanceMethod<&VarnKtPlugin::setLogCallback>("setLogCallback"),
           InstanceMethod<&VarnKtPlugin::setEventCallback>("setEventCallback"),
+          InstanceMethod<&VarnKtPlugin::removeEventCallback>(
+              "removeEventCallback"),
+          StaticMethod<&VarnKtPlugin::configure>("configure"),
       });
 }
 
@@ -35,8 +38,9 @@ VarnKtPlugin::VarnKtPlugin(const Napi::CallbackInfo &info)
       m_eventHandler(std::make_unique<VarnNode::event_handler>()) {}
 
 VarnKtPlugin::~VarnKtPlugin() {
-  // Any instance's end stops log delivery for all, as finish does.
-  VarnNode::releaseLogCallback();
+  // Only the instance that registered the log callback takes it along; a
+  // throwaway instance leaves logging alone.
+  VarnNode::releaseLogCallbackOf(this);
   m_eventHandler.reset();
 }
 

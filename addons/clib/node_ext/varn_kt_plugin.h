@@ -38,6 +38,10 @@ class VarnKtPlugin : public Napi::ObjectWrap<VarnKtPlugin> {
   Napi::Value hello(const Napi::CallbackInfo &info);
   Napi::Value setLogCallback(const Napi::CallbackInfo &info);
   Napi::Value setEventCallback(const Napi::CallbackInfo &info);
+  Napi::Value removeEventCallback(const Napi::CallbackInfo &info);
+
+  // VarnKtPlugin.configure(options): process-wide options.
+  static Napi::Value configure(const Napi::CallbackInfo &info);
 
   VarnNode::event_handler *eventHandler() { return m_eventHandler.get(); }
 

@@ -14,38 +14,48 @@ using namespace VarnNode;
 
 namespace {
 
-// {token, tokenValidSeconds, code, message}. The token is read only after a
-// successful login, and a null one reads as "".
-Napi::Object makeAuthResult(Napi::Env env, int code, const char *errorText) {
-  bool ok = code == 0;
-  Napi::Object result = Napi::Object::New(env);
-  result.Set("token", Napi::String::New(
-                          env, ok && loginToken != nullptr ? loginToken : ""));
-  result.Set("tokenValidSeconds",
-             Napi::Number::New(env, ok ? loginTokenValidSeconds : 0u));
-  result.Set("code", Napi::Number::New(env, code));
-  result.Set("message", Napi::String::New(env, ok ? msg::kSucc : errorText));
-  return result;
+// The token is read only after a successful login; a null one reads as "".
+void keepLogin(LoginJob &job, int code) {
+  job.outcome.set(code);
+  if (code != 0) return;
+  job.token = loginToken != nullptr ? loginToken : "";
+  job.tokenValidSeconds = loginTokenValidSeconds;
 }
 
-void completeAuth(Napi::Env env, AsyncJob &job) {
-  int code = QCF_Auth(&loginToken, &loginTokenValidSeconds);
-  const char *errorText = code != 0 ? sdkErrorText(code) : "";
-  job.deferred.Resolve(makeAuthResult(env, code, errorText));
+void callAuth(LoginJob &job) {
+  keepLogin(job, QCF_Auth(&loginToken, &loginTokenValidSeconds));
 }
 
-void completeAuthPubkey(Napi::Env env, LoginJob &job) {
+void callAuthPubkey(LoginJob &job) {
   writeLoginRecords(job.fields, serverInfo, userInfo, cspInfo);
-  int code = QCF_Auth_pubkey_WithInfo(&serverInfo, &userInfo, &loginToken,
-                                      &loginTokenValidSeconds);
-  const char *errorText = "";
-  if (code != 0) {
-    errorText = sdkErrorText(code);
-    consolePrint("【认证】入网测试失败，返回：%#X（%s）\n",
-                 static_cast<unsigned int>(code), errorText);
-  }
-  job.deferred.Resolve(makeAuthResult(env, code, errorText));
+  keepLogin(job, QCF_Auth_pubkey_WithInfo(&serverInfo, &userInfo, &loginToken,
+                                          &loginTokenValidSeconds));
 }
+
+// {token, tokenValidSeconds, code, message}.
+void settleLogin(Napi::Env env, LoginJob &job) {
+  bool ok = job.outcome.code == 0;
+  Napi::Object result = Napi::Object::New(env);
+  result.Set("token", job.token);
+  result.Set("tokenValidSeconds",
+             Napi::Number::New(env, job.tokenValidSeconds));
+  result.Set("code", Napi::Number::New(env, job.outcome.code));
+  result.Set("message", ok ? msg::kSucc : job.outcome.errorText.c_str());
+  job.deferred.Resolve(result);
+}
+
+void settleAuthPubkey(Napi::Env env, LoginJob &job) {
+  if (job.outcome.code != 0) {
+    consolePrint("【认证】入网测试失败，返回：%#X（%s）\n",
+                 static_cast<unsigned int>(job.outcome.code),
+                 job.outcome.errorText.c_str());
+  }
+  settleLogin(env, job);
+}
+
+constexpr AsyncOperation<LoginJob> kAuth{"Auth", callAuth, settleLogin};
+constexpr AsyncOperation<LoginJob> kAuthPubkey{"AuthPubkey", callAuthPubkey,
+                                               settleAuthPubkey};
 
 }  // namespace
 
@@ -53,8 +63,8 @@ Napi::Value VarnKtPlugin::auth(const Napi::CallbackInfo &info) {
   Napi::Env env = info.Env();
   if (instanceMissing(info)) return throwArgError(env, msg::kInstanceNull);
   // Arguments are ignored.
-  auto job = std::make_unique<AsyncJob>(Napi::Promise::Deferred::New(env));
-  return startAsync(env, std::move(job), "Auth", &completeAuth);
+  auto job = std::make_unique<LoginJob>(Napi::Promise::Deferred::New(env));
+  return startAsync(env, std::move(job), kAuth);
 }
 
 Napi::Value VarnKtPlugin::auth_pubkey(const Napi::CallbackInfo &info) {
@@ -64,5 +74,5 @@ Napi::Value VarnKtPlugin::auth_pubkey(const Napi::CallbackInfo &info) {
   if (!readLoginArguments(info, job->deferred, job->fields)) {
     return job->deferred.Promise();
   }
-  return startAsync(env, std::move(job), "AuthPubkey", &completeAuthPubkey);
+  return startAsync(env, std::move(job), kAuthPubkey);
 }

@@ -13,6 +13,7 @@
 #include "node_ext/conventions.h"
 #include "node_ext/messages.h"
 #include "node_ext/records.h"
+#include "node_ext/sdk_calls.h"
 #include "node_ext/varn_kt_plugin.h"
 #include "qcf.h"
 
@@ -34,6 +35,7 @@ struct FillKeyParams {
 struct FillKeyJob : AsyncJob {
   using AsyncJob::AsyncJob;
   FillKeyParams params;
+  SdkOutcome outcome;
 };
 
 struct Property {
@@ -95,10 +97,26 @@ int callFillKey(const FillKeyParams &params) {
       params.userTokenHandle.c_str(), &item, &overWriteFlag);
 }
 
-void completeFillKey(Napi::Env env, FillKeyJob &job) {
-  int code = callFillKey(job.params);
-  job.deferred.Resolve(makeResult(env, code, msg::kFillKeySuccess));
+// The message for a soft key path the SDK would not get whole, or nullptr.
+const char *softkeyPathFault(const std::string &path) {
+  if (hasEmbeddedNul(path)) return msg::kSoftkeyPathNul;
+  // The field carries the converted path with its NUL.
+  if (utf8ToAnsi(path.c_str()).size() >= sizeof(QCF_FillKeyItem::softkeyPath)) {
+    return msg::kSoftkeyPathTooLong;
+  }
+  return nullptr;
 }
+
+void callFillKeyJob(FillKeyJob &job) {
+  job.outcome.set(callFillKey(job.params));
+}
+
+void settleFillKey(Napi::Env env, FillKeyJob &job) {
+  job.deferred.Resolve(makeResult(env, job.outcome, msg::kFillKeySuccess));
+}
+
+constexpr AsyncOperation<FillKeyJob> kFillKey{"FillKey", callFillKeyJob,
+                                              settleFillKey};
 
 }  // namespace
 
@@ -124,11 +142,11 @@ Napi::Value VarnKtPlugin::fillKey(const Napi::CallbackInfo &info) {
     return deferred.Promise();
   }
   readItem(item, job->params);
-  if (rejectIf(deferred, hasEmbeddedNul(job->params.softkeyPath),
-               msg::kSoftkeyPathNul, env, -1)) {
+  const char *fault = softkeyPathFault(job->params.softkeyPath);
+  if (rejectIf(deferred, fault != nullptr, fault, env, -1)) {
     return deferred.Promise();
   }
-  return startAsync(env, std::move(job), "FillKey", completeFillKey);
+  return startAsync(env, std::move(job), kFillKey);
 }
 
 Napi::Value VarnKtPlugin::fillKeySync(const Napi::CallbackInfo &info) {
@@ -146,8 +164,10 @@ Napi::Value VarnKtPlugin::fillKeySync(const Napi::CallbackInfo &info) {
   }
   FillKeyParams params;
   readItem(readTopLevel(object, params), params);
-  if (hasEmbeddedNul(params.softkeyPath)) {
-    return throwArgTypeError(env, msg::kSoftkeyPathNul);
+  if (const char *fault = softkeyPathFault(params.softkeyPath)) {
+    return throwArgTypeError(env, fault);
   }
-  return Napi::Number::New(env, callFillKey(params));
+  int code = 0;
+  runSdkCall([&] { code = callFillKey(params); });
+  return Napi::Number::New(env, code);
 }

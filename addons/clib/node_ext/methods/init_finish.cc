@@ -7,6 +7,8 @@
 #include "node_ext/login_arguments.h"
 #include "node_ext/login_state.h"
 #include "node_ext/messages.h"
+#include "node_ext/sdk_calls.h"
+#include "node_ext/session_hold.h"
 #include "node_ext/varn_kt_plugin.h"
 #include "qcf.h"
 
@@ -14,13 +16,18 @@ using namespace VarnNode;
 
 namespace {
 
-void completeInit(Napi::Env env, LoginJob &job) {
+void callInit(LoginJob &job) {
   // The SDK is to take the PIN from cspInfo, on every init.
   QCF_Custom("useInputCspInfo", "true");
   writeLoginRecords(job.fields, serverInfo, userInfo, cspInfo);
-  int code = QCF_Init(&serverInfo, &userInfo, &cspInfo);
-  job.deferred.Resolve(makeResult(env, code, msg::kInitSuccess));
+  job.outcome.set(QCF_Init(&serverInfo, &userInfo, &cspInfo));
 }
+
+void settleInit(Napi::Env env, LoginJob &job) {
+  job.deferred.Resolve(makeResult(env, job.outcome, msg::kInitSuccess));
+}
+
+constexpr AsyncOperation<LoginJob> kInit{"KT_Init", callInit, settleInit};
 
 }  // namespace
 
@@ -31,15 +38,20 @@ Napi::Value VarnKtPlugin::init(const Napi::CallbackInfo &info) {
   if (!readLoginArguments(info, job->deferred, job->fields)) {
     return job->deferred.Promise();
   }
-  return startAsync(env, std::move(job), "KT_Init", &completeInit);
+  openSession();
+  return startAsync(env, std::move(job), kInit);
 }
 
 Napi::Value VarnKtPlugin::finish(const Napi::CallbackInfo &info) {
   Napi::Env env = info.Env();
   if (instanceMissing(info)) return throwArgError(env, msg::kInstanceNull);
-  int code = QCF_Finish();
-  loginToken = nullptr;
-  loginTokenValidSeconds = 0;
+  int code = 0;
+  runSdkCall([&code] {
+    code = QCF_Finish();
+    loginToken = nullptr;
+    loginTokenValidSeconds = 0;
+  });
   releaseLogCallback();
+  closeSession();
   return Napi::Number::New(env, code);
 }

@@ -21,12 +21,17 @@ struct CreateGroupJob : AsyncJob {
   std::string firstText;
   uint32_t secondNumber = 0;
   std::string thirdText;
+  SdkOutcome outcome;
+  std::string groupId;
 };
 
 struct ApplyKeyJob : AsyncJob {
   using AsyncJob::AsyncJob;
   std::string firstText;
   std::string secondText;
+  SdkOutcome outcome;
+  bool keyTooLong = false;
+  std::string groupKey;
 };
 
 constexpr size_t kGroupIdSize = 64;
@@ -35,20 +40,23 @@ constexpr int32_t kMaxKeyBytes = 256;
 // an SDK that writes more, and is never read.
 constexpr size_t kKeyBufferSize = 1024;
 
-void completeCreateGroup(Napi::Env env, CreateGroupJob &job) {
+void callCreateGroup(CreateGroupJob &job) {
   writeLog(job.firstText.c_str());
   int32_t cell = -1;
   char groupId[kGroupIdSize] = {};
-  int code = QCF_CreateGroup(job.firstText.c_str(), job.secondNumber, &cell,
-                             job.thirdText.c_str(), groupId);
-  std::string id = fieldText(groupId, sizeof groupId);
+  job.outcome.set(QCF_CreateGroup(job.firstText.c_str(), job.secondNumber,
+                                  &cell, job.thirdText.c_str(), groupId));
+  job.groupId = fieldText(groupId, sizeof groupId);
   writeLog("CreateGroupId");
-  Napi::Object result = makeResult(env, code);
-  result.Set("groupId", id);
+}
+
+void settleCreateGroup(Napi::Env env, CreateGroupJob &job) {
+  Napi::Object result = makeResult(env, job.outcome);
+  result.Set("groupId", job.groupId);
   job.deferred.Resolve(result);
 }
 
-void completeApplyKey(Napi::Env env, ApplyKeyJob &job) {
+void callApplyKey(ApplyKeyJob &job) {
   void *keyHandle = nullptr;
   // Its code is not needed: an unusable handle makes the export fail.
   QCF_ApplyKeyWithGroupID(job.firstText.c_str(), job.secondText.c_str(),
@@ -56,21 +64,30 @@ void completeApplyKey(Napi::Env env, ApplyKeyJob &job) {
   int32_t keyLength = 0;
   unsigned char key[kKeyBufferSize] = {};
   int code = QCF_ExportKey(keyHandle, &keyLength, key);
+  // A key cut to the buffer would be a wrong key reported as success.
+  job.keyTooLong = code == 0 && keyLength > kMaxKeyBytes;
+  if (job.keyTooLong) return;
+  job.outcome.set(code);
+  if (code == 0) job.groupKey = hexUpper(key, keyLength);
+}
 
+void settleApplyKey(Napi::Env env, ApplyKeyJob &job) {
   Napi::Object result;
-  std::string groupKey;
-  if (code == 0 && keyLength > kMaxKeyBytes) {
-    // A key cut to the buffer would be a wrong key reported as success.
+  if (job.keyTooLong) {
     result = Napi::Object::New(env);
     result.Set("code", Napi::Number::New(env, -1));
     result.Set("message", msg::kExportedKeyTooLong);
   } else {
-    result = makeResult(env, code);
-    if (code == 0) groupKey = hexUpper(key, keyLength);
+    result = makeResult(env, job.outcome);
   }
-  result.Set("groupKey", groupKey);
+  result.Set("groupKey", job.groupKey);
   job.deferred.Resolve(result);
 }
+
+constexpr AsyncOperation<CreateGroupJob> kCreateGroup{
+    "CreateGroup", callCreateGroup, settleCreateGroup};
+constexpr AsyncOperation<ApplyKeyJob> kApplyKey{"ApplyKeyWithGroupID",
+                                                callApplyKey, settleApplyKey};
 
 }  // namespace
 
@@ -89,7 +106,7 @@ Napi::Value VarnKtPlugin::createGroup(const Napi::CallbackInfo &info) {
   job->firstText = stringArg(info[0]);
   job->secondNumber = uint32Arg(info[1]);
   job->thirdText = stringArg(info[2]);
-  return startAsync(env, std::move(job), "CreateGroup", completeCreateGroup);
+  return startAsync(env, std::move(job), kCreateGroup);
 }
 
 Napi::Value VarnKtPlugin::applyKeyWithGroupID(const Napi::CallbackInfo &info) {
@@ -105,6 +122,5 @@ Napi::Value VarnKtPlugin::applyKeyWithGroupID(const Napi::CallbackInfo &info) {
   auto job = std::make_unique<ApplyKeyJob>(deferred);
   job->firstText = stringArg(info[0]);
   job->secondText = stringArg(info[1]);
-  return startAsync(env, std::move(job), "ApplyKeyWithGroupID",
-                    completeApplyKey);
+  return startAsync(env, std::move(job), kApplyKey);
 }

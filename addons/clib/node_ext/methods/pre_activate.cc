@@ -6,6 +6,8 @@
 #include "events/log_callback.h"
 #include "node_ext/conventions.h"
 #include "node_ext/messages.h"
+#include "node_ext/sdk_calls.h"
+#include "node_ext/session_hold.h"
 #include "node_ext/varn_kt_plugin.h"
 #include "qcf.h"
 
@@ -41,8 +43,10 @@ Napi::Value VarnKtPlugin::preActivate(const Napi::CallbackInfo &info) {
   if (instanceMissing(info)) return throwArgError(env, msg::kInstanceNull);
 
   // Installed on every call, before any argument is looked at.
-  QCF_SetExceptionHandler(sdkExceptionHandler);
-  QCF_SetLogHandler(sdkLogHandler);
+  runSdkCall([] {
+    QCF_SetExceptionHandler(sdkExceptionHandler);
+    QCF_SetLogHandler(sdkLogHandler);
+  });
 
   if (const char *fault =
           firstArgFault(info, 1,
@@ -65,26 +69,32 @@ Napi::Value VarnKtPlugin::preActivate(const Napi::CallbackInfo &info) {
                              ? stringArg(info[2])
                              : std::string(kDefaultUkeyType);
 
-  if (hasLogDir) {
-    std::string ansiLogDir = utf8ToAnsi(logDir.c_str());
-    consolePrint("cc_logPath: %s\n", ansiLogDir.c_str());
-    QCF_Custom("logDir", ansiLogDir.c_str());
-  } else {
-    QCF_Custom("userDataDir", kDefaultUserDataDir);
-  }
-  QCF_Custom("UkeyType", ukeyType.c_str());
-
-  int code = QCF_PreActivate();
-
-  for (const Setting &setting : kDefaults) {
-    QCF_Custom(setting.key, setting.value);
-  }
+  // Printed before the SDK sees the setting.
+  std::string ansiLogDir = hasLogDir ? utf8ToAnsi(logDir.c_str()) : "";
+  if (hasLogDir) consolePrint("cc_logPath: %s\n", ansiLogDir.c_str());
   std::string ansiKeyFilePath = utf8ToAnsi(keyFilePath.c_str());
-  QCF_SetKeyFilePath(ansiKeyFilePath.c_str());
 
+  SdkOutcome outcome;
+  runSdkCall([&] {
+    if (hasLogDir) {
+      QCF_Custom("logDir", ansiLogDir.c_str());
+    } else {
+      QCF_Custom("userDataDir", kDefaultUserDataDir);
+    }
+    QCF_Custom("UkeyType", ukeyType.c_str());
+    int code = QCF_PreActivate();
+    for (const Setting &setting : kDefaults) {
+      QCF_Custom(setting.key, setting.value);
+    }
+    QCF_SetKeyFilePath(ansiKeyFilePath.c_str());
+    outcome.set(code);
+  });
+  openSession();
+
+  const int code = outcome.code;
   if (code != 0) {
     consolePrint("【预激活】执行失败：%#X(%s)\n",
-                 static_cast<unsigned int>(code), sdkErrorText(code));
+                 static_cast<unsigned int>(code), outcome.errorText.c_str());
   } else {
     consolePrint("【预激活】成功！\n");
   }

@@ -5,6 +5,7 @@
 #include "node_ext/conventions.h"
 #include "node_ext/login_state.h"
 #include "node_ext/messages.h"
+#include "node_ext/sdk_calls.h"
 #include "node_ext/varn_kt_plugin.h"
 #include "qcf.h"
 
@@ -12,10 +13,15 @@ using namespace VarnNode;
 
 namespace {
 
-struct ReFillKeyJob : AsyncJob {
-  using AsyncJob::AsyncJob;
+struct ReFillKeyCall {
   uint32_t second = 0;
   uint32_t third = 0;
+  SdkOutcome outcome;
+};
+
+struct ReFillKeyJob : AsyncJob {
+  using AsyncJob::AsyncJob;
+  ReFillKeyCall call;
 };
 
 const char *refillArgFault(const Napi::CallbackInfo &info) {
@@ -25,16 +31,29 @@ const char *refillArgFault(const Napi::CallbackInfo &info) {
                         {2, JsType::Number, msg::kThirdNumber}});
 }
 
-// The token is read at the moment of the call: a login or finish between
-// the method and its completion counts.
-Napi::Object refill(Napi::Env env, uint32_t second, uint32_t third) {
-  int code = QCF_ReFillKey(loginToken, second, third);
-  return makeResult(env, code, msg::kReFillKeySuccess);
+// Checked arguments only; the first is not used.
+ReFillKeyCall readReFillArguments(const Napi::CallbackInfo &info) {
+  ReFillKeyCall call;
+  call.second = uint32Arg(info[1]);
+  call.third = uint32Arg(info[2]);
+  return call;
 }
 
-void completeReFillKey(Napi::Env env, ReFillKeyJob &job) {
-  job.deferred.Resolve(refill(env, job.second, job.third));
+// The token is read at the moment of the call: a login or finish between
+// the method and its completion counts.
+void callReFillKey(ReFillKeyCall &call) {
+  call.outcome.set(QCF_ReFillKey(loginToken, call.second, call.third));
 }
+
+void callReFillKeyJob(ReFillKeyJob &job) { callReFillKey(job.call); }
+
+void settleReFillKey(Napi::Env env, ReFillKeyJob &job) {
+  job.deferred.Resolve(
+      makeResult(env, job.call.outcome, msg::kReFillKeySuccess));
+}
+
+constexpr AsyncOperation<ReFillKeyJob> kReFillKey{"ReFillKey", callReFillKeyJob,
+                                                  settleReFillKey};
 
 }  // namespace
 
@@ -47,15 +66,17 @@ Napi::Value VarnKtPlugin::reFillKey(const Napi::CallbackInfo &info) {
     return deferred.Promise();
   }
   auto job = std::make_unique<ReFillKeyJob>(deferred);
-  job->second = uint32Arg(info[1]);
-  job->third = uint32Arg(info[2]);
-  return startAsync(env, std::move(job), "ReFillKey", completeReFillKey);
+  job->call = readReFillArguments(info);
+  return startAsync(env, std::move(job), kReFillKey);
 }
 
 Napi::Value VarnKtPlugin::reFillKeySync(const Napi::CallbackInfo &info) {
   Napi::Env env = info.Env();
   if (instanceMissing(info)) return throwArgError(env, msg::kInstanceNull);
-  if (const char *fault = refillArgFault(info))
+  if (const char *fault = refillArgFault(info)) {
     return throwArgError(env, fault);
-  return refill(env, uint32Arg(info[1]), uint32Arg(info[2]));
+  }
+  ReFillKeyCall call = readReFillArguments(info);
+  runSdkCall([&call] { callReFillKey(call); });
+  return makeResult(env, call.outcome, msg::kReFillKeySuccess);
 }

@@ -21,26 +21,33 @@ struct ReportSpmJob : AsyncJob {
   using AsyncJob::AsyncJob;
   std::string firstText;
   std::string secondText;
+  SdkOutcome outcome;
 };
 
-void completeReportSpm(Napi::Env env, ReportSpmJob &job) {
+void callReportSpm(ReportSpmJob &job) {
   // The SDK always gets the default port here, whatever the caller passed.
-  int code =
+  job.outcome.set(
       QCF_ReportSPMWithSignPubkey(job.firstText.c_str(), job.secondText.c_str(),
-                                  static_cast<int32_t>(kDefaultPort));
+                                  static_cast<int32_t>(kDefaultPort)));
+}
+
+void settleReportSpm(Napi::Env env, ReportSpmJob &job) {
+  const int code = job.outcome.code;
   const char *message = msg::kSucc;
   if (code == 0) {
     consolePrint("【签名公钥上报】上报成功\n");
   } else {
-    message = sdkErrorText(code);
+    message = job.outcome.errorText.c_str();
     consolePrint("【签名公钥上报】上报失败：返回%d%s\n", code, message);
   }
-  // Built here rather than with makeResult so the SDK's text is asked once.
   Napi::Object result = Napi::Object::New(env);
   result.Set("code", Napi::Number::New(env, code));
   result.Set("message", message);
   job.deferred.Resolve(result);
 }
+
+constexpr AsyncOperation<ReportSpmJob> kReportSpm{
+    "ReportSPMWithSignPubkey", callReportSpm, settleReportSpm};
 
 }  // namespace
 
@@ -57,12 +64,13 @@ Napi::Value VarnKtPlugin::reportSPMWithSignPubkey(
     return deferred.Promise();
   }
   auto job = std::make_unique<ReportSpmJob>(deferred);
+  // Each text goes to the log twice, as given and as a C string, which a
+  // NUL inside it cuts short: the four records are what callers find there.
   job->firstText = stringArg(info[0]);
   writeLog(job->firstText.data(), job->firstText.size());
   job->secondText = stringArg(info[1]);
   writeLog(job->secondText.data(), job->secondText.size());
   writeLog(job->firstText.c_str());
   writeLog(job->secondText.c_str());
-  return startAsync(env, std::move(job), "ReportSPMWithSignPubkey",
-                    completeReportSpm);
+  return startAsync(env, std::move(job), kReportSpm);
 }

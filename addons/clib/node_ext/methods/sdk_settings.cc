@@ -3,6 +3,7 @@
 #include "diagnostics/log_file.h"
 #include "node_ext/conventions.h"
 #include "node_ext/messages.h"
+#include "node_ext/sdk_calls.h"
 #include "node_ext/varn_kt_plugin.h"
 #include "qcf.h"
 
@@ -19,7 +20,8 @@ Napi::Value VarnKtPlugin::setCustomConfig(const Napi::CallbackInfo &info) {
   }
   std::string key = stringArg(info[0]);
   std::string value = stringArg(info[1]);
-  int code = QCF_Custom(key.c_str(), value.c_str());
+  int code = 0;
+  runSdkCall([&] { code = QCF_Custom(key.c_str(), value.c_str()); });
   return Napi::Number::New(env, code);
 }
 
@@ -32,8 +34,11 @@ Napi::Value VarnKtPlugin::setKeyFilePath(const Napi::CallbackInfo &info) {
   }
   std::string path = stringArg(info[0]);
   if (hasEmbeddedNul(path)) return throwArgError(env, msg::kFirstPathNul);
-  writeLog(path.data(), path.size());
   std::string ansiPath = utf8ToAnsi(path.c_str());
-  int code = QCF_SetKeyFilePath(ansiPath.c_str());
+  int code = 0;
+  runSdkCall([&] {
+    writeLog(path.data(), path.size());
+    code = QCF_SetKeyFilePath(ansiPath.c_str());
+  });
   return Napi::Number::New(env, code);
 }

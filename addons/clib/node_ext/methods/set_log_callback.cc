@@ -9,11 +9,15 @@ using namespace VarnNode;
 Napi::Value VarnKtPlugin::setLogCallback(const Napi::CallbackInfo &info) {
   Napi::Env env = info.Env();
   // No instance check: the registration is process-wide.
-  if (const char *fault =
-          firstArgFault(info, 1, {{0, JsType::Function, msg::kFirstFunction}})) {
+  if (const char *fault = firstArgFault(
+          info, 1, {{0, JsType::Function, msg::kFirstFunction}})) {
     return throwArgError(env, fault);
   }
-  registerLogCallback(info[0].As<Napi::Function>(),
-                      info.This().As<Napi::Object>());
+  Napi::Object receiver = info.This().As<Napi::Object>();
+  // The instance behind `this`, if any, owns the registration; `this` may
+  // be any object.
+  void *owner = nullptr;
+  if (napi_unwrap(env, receiver, &owner) != napi_ok) owner = nullptr;
+  registerLogCallback(info[0].As<Napi::Function>(), receiver, owner);
   return Napi::Number::New(env, 0);
 }

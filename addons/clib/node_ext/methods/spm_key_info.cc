@@ -15,12 +15,6 @@ using namespace VarnNode;
 
 namespace {
 
-struct SpmKeyInfoJob : AsyncJob {
-  using AsyncJob::AsyncJob;
-  std::string firstText;
-  std::string secondText;
-};
-
 // The output record with the room the SDK may use beyond its last field.
 struct SpmKeyInfoArea {
   QCF_SpmKeyInfo info;
@@ -28,30 +22,44 @@ struct SpmKeyInfoArea {
 };
 static_assert(sizeof(SpmKeyInfoArea) == 400, "SpmKeyInfo area size");
 
-void completeSpmKeyInfo(Napi::Env env, SpmKeyInfoJob &job) {
-  QCF_SpmKeyQuery query = makeSpmKeyQuery(job.firstText, job.secondText);
+struct SpmKeyInfoJob : AsyncJob {
+  using AsyncJob::AsyncJob;
+  std::string firstText;
+  std::string secondText;
   // Zeroed, so a record the SDK leaves unwritten reads as empty.
   SpmKeyInfoArea area = {};
-  int code = QCF_GetSPMKeyInfo(&query, &area.info);
+  SdkOutcome outcome;
+};
 
-  const QCF_SpmKeyInfo &info = area.info;
+void callSpmKeyInfo(SpmKeyInfoJob &job) {
+  QCF_SpmKeyQuery query = makeSpmKeyQuery(job.firstText, job.secondText);
+  job.outcome.set(QCF_GetSPMKeyInfo(&query, &job.area.info));
+}
+
+void settleSpmKeyInfo(Napi::Env env, SpmKeyInfoJob &job) {
+  const QCF_SpmKeyInfo &info = job.area.info;
+  const int code = job.outcome.code;
   Napi::Object result = Napi::Object::New(env);
   result.Set("keyTag", fieldText(info.keyTag, sizeof info.keyTag));
   result.Set("keySource", fieldText(info.keySource, sizeof info.keySource));
   result.Set("totalKeySize", Napi::Number::New(env, info.totalKeySize));
   result.Set("usedKeySize", Napi::Number::New(env, info.usedKeySize));
+  // "Postion" is the SDK record's own spelling, which callers read.
   result.Set("keyBasePostion", Napi::Number::New(env, info.keyBasePostion));
   result.Set("code", Napi::Number::New(env, code));
   if (code == 0) {
     result.Set("message", msg::kSpmKeyInfoSuccess);
   } else {
-    const char *text = sdkErrorText(code);
+    const char *text = job.outcome.errorText.c_str();
     consolePrint("【密钥信息】获取失败，返回：%#X（%s）\n",
                  static_cast<unsigned>(code), text);
     result.Set("message", text);
   }
   job.deferred.Resolve(result);
 }
+
+constexpr AsyncOperation<SpmKeyInfoJob> kSpmKeyInfo{
+    "GetSPMKeyInfo", callSpmKeyInfo, settleSpmKeyInfo};
 
 }  // namespace
 
@@ -77,5 +85,5 @@ Napi::Value VarnKtPlugin::getSPMKeyInfo(const Napi::CallbackInfo &info) {
                msg::kSecondTooLong63, env, -1)) {
     return deferred.Promise();
   }
-  return startAsync(env, std::move(job), "GetSPMKeyInfo", completeSpmKeyInfo);
+  return startAsync(env, std::move(job), kSpmKeyInfo);
 }
