@@ -94,6 +94,7 @@ test('tsfnDeliver and raiseErrors call the handler as the add-on does, once per 
   baselines.registerErrorHandler(raised.handler);
   baselines.raiseErrors(4, 2, 'spm', 7, false);
   assert.deepEqual(await raised.arrived, Array(8).fill([undefined, 7, 'spm']));
+  baselines.registerErrorHandler(null);
 });
 
 test('writeLogRecords appends one time-stamped record per call', { skip }, () => {

@@ -10,6 +10,9 @@ const { runChild } = require('../helpers/session_child');
 
 // Per declared method: whether it returns a promise, and the type and the
 // property names (null for a number or a string) of what it returns or resolves with.
+const isInstanceMethod = (member) =>
+  ts.isMethodDeclaration(member) && !member.modifiers?.some((m) => m.kind === ts.SyntaxKind.StaticKeyword);
+
 function readDeclarations() {
   const file = path.join(sdk.ROOT, 'index.d.ts');
   const program = ts.createProgram([file], { strict: true, noEmit: true, types: [] });
@@ -20,7 +23,7 @@ function readDeclarations() {
   const declared = (is, name) => source.statements.find((s) => is(s) && s.name?.text === name);
   const propertiesOf = (type) => checker.getPropertiesOfType(type).map((p) => p.name);
   const methods = {};
-  for (const member of declared(ts.isClassDeclaration, 'VarnKtPlugin').members.filter(ts.isMethodDeclaration)) {
+  for (const member of declared(ts.isClassDeclaration, 'VarnKtPlugin').members.filter(isInstanceMethod)) {
     let returned = checker.getReturnTypeOfSignature(checker.getSignatureFromDeclaration(member));
     const promise = returned.symbol?.name === 'Promise';
     if (promise) [returned] = checker.getTypeArguments(returned);
@@ -44,7 +47,7 @@ function exerciseEveryMethod() {
       preActivate: ['keys'], setKeyFilePath: ['keys'], setCustomConfig: ['logLevel', '1'], init: [1, 'u', 'a'], auth_pubkey: [1, 'u', 'a'],
       auth: [], fillKey: [fill], fillKeySync: [fill], finish: [], getSPMKeyInfo: ['a', 'b'], reFillKey: ['', 1, 1], reFillKeySync: ['', 1, 1],
       createGroup: ['a', 32, 'g'], applyKeyWithGroupID: ['no-such-group', 'a'], hello: ['abc'], reportSPMWithSignPubkey: ['a', 'b', 1],
-      setLogCallback: [() => {}], setEventCallback: ['onCaptureMessage', () => {}],
+      setLogCallback: [() => {}], setEventCallback: ['onCaptureMessage', () => {}], removeEventCallback: ['onCaptureMessage'],
     };
     const shape = (value) =>
       (typeof value === 'object' && value !== null ? { type: 'object', keys: Object.keys(value) } : { type: typeof value, keys: null });

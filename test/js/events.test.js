@@ -96,30 +96,35 @@ test('every live instance gets every event, from any thread, each thread\'s in t
   }
 });
 
-// getSPMKeyInfo queues a delivery for `doomed`, which is collected before it runs.
-test('an instance collected while its deliveries are queued is skipped safely', () => {
-  for (let run = 0; run < 5; run++) {
-    const { value } = runChild(`
-      let doomed = new VarnKtPlugin();
-      plugin.preActivate('keys');
-      let logged = 0;
-      plugin.setLogCallback(() => { logged++; }); // released when any instance is destroyed
-      sdk.script('QCF_GetSPMKeyInfo', { emit: [{ kind: 'log', message: 'queued' }] });
-      await plugin.getSPMKeyInfo('a', 'b');
-      doomed = null;
-      global.gc();
-      await new Promise((r) => setImmediate(r));
-      const before = logged;
-      sdk.script('QCF_Custom', { emit: [{ kind: 'log', message: 'probe' }] });
-      plugin.setCustomConfig('probe', '1');
-      const collected = logged === before;
-      const seen = [];
-      const late = new VarnKtPlugin();
-      late.setEventCallback('onCaptureMessage', (m) => seen.push(m));
-      sdk.script('QCF_Custom', { emit: [{ kind: 'log', message: 'after' }] });
-      late.setCustomConfig('after', '1');
-      await new Promise((r) => setImmediate(() => setImmediate(r)));
-      return { collected, seen: seen.filter((m) => !/^QCF_\\w+: /.test(m)) };`, { nodeArgs: ['--expose-gc'] });
-    assert.deepEqual(value, { collected: true, seen: ['after'] });
-  }
+// Events are queued for `doomed` while it listens; it stops listening and is
+// collected before they run. A throwaway instance's collection leaves the
+// log callback in force.
+test('an instance collected after removing its handler is skipped safely and takes no log callback along', () => {
+  const { value } = runChild(`
+    plugin.preActivate('keys');
+    let logged = 0;
+    plugin.setLogCallback(() => { logged++; });
+    const seen = [];
+    plugin.setEventCallback('onCaptureMessage', (m) => /^QCF_/.test(m) || seen.push(m));
+    let doomed = new VarnKtPlugin();
+    const handler = () => seen.push('doomed');
+    doomed.setEventCallback('onCaptureMessage', handler);
+    sdk.script('QCF_Custom', { emit: [{ kind: 'log', message: 'queued' }] });
+    plugin.setCustomConfig('emit', '1');
+    const removed = [doomed.removeEventCallback('onCaptureMessage', () => {}), doomed.removeEventCallback('onCaptureMessage', handler),
+      doomed.removeEventCallback('onCaptureMessage')];
+    const collected = new WeakRef(doomed);
+    doomed = null;
+    new VarnKtPlugin();
+    // A WeakRef keeps its target until the job that read it ends: read it last.
+    for (let i = 0; i < 3; i++) { await new Promise((r) => setImmediate(r)); global.gc(); }
+    const before = logged;
+    sdk.script('QCF_Custom', { emit: [{ kind: 'log', message: 'probe' }] });
+    plugin.setCustomConfig('probe', '1');
+    await new Promise((r) => setImmediate(() => setImmediate(r)));
+    return { removed, collected: collected.deref() === undefined, logging: logged > before, seen };`, { nodeArgs: ['--expose-gc'] });
+  assert.deepEqual(value, { removed: [false, true, false], collected: true, logging: true, seen: ['queued', 'probe'] });
 });
+
+// An open SDK session keeps the process alive: end it.
+test.after(() => plugin.finish());

@@ -66,6 +66,8 @@ test('handlers called from many SDK threads during finish, callback changes and 
     }
     sdk.joinThreads();
     plugin.setLogCallback(count);
+    // One more line, with a callback surely in force.
+    sdk.emitAsync({ kind: 'log', message: 'line 0', count: 1, wait: true });
     for (let i = 0; i < 20; i++) await new Promise((resolve) => setImmediate(resolve));
     const logged = logLines();
     const kinds = { line: /^line \\d$/, fault: /^fault \\d$/, finishing: /^finishing$/, finishFault: /^finish fault$/, finished: /^QCF_Finish: / };
@@ -75,7 +77,7 @@ test('handlers called from many SDK threads during finish, callback changes and 
     return { counts, linesDelivered: delivered.lines > 0, eventsPerHolder: delivered.events / holders.length, messages };`, { nodeArgs: ['--expose-gc'] });
   // Every line reached the log file, whatever happened to the callback, and
   // every holder got every message as an event, exactly once.
-  assert.deepEqual(value, { counts: { line: 8000, fault: 8000, finishing: 67, finishFault: 67, finished: 67 },
+  assert.deepEqual(value, { counts: { line: 8001, fault: 8000, finishing: 67, finishFault: 67, finished: 67 },
     linesDelivered: true, eventsPerHolder: value.messages, messages: value.messages });
 });
 
@@ -89,15 +91,16 @@ test('a storm of 100,000 log lines from SDK threads: all logged, all delivered, 
       for (let i = 0; i < 50; i++) await new Promise((resolve) => setImmediate(resolve));
     };
     const perThread = {};
-    await storm((line) => { perThread[line] = (perThread[line] || 0) + 1; });
+    await storm((line) => { if (line.startsWith('storm ')) perThread[line] = (perThread[line] || 0) + 1; });
     let seen = 0;
     // The second storm's callback finishes the SDK half-way: deliveries
     // already queued then find no callback (finish's own line still reaches
-    // the callback that is running).
+    // the callback that is running, unless it comes from the SDK thread).
     await storm(() => { seen += 1; if (seen === 50000) plugin.finish(); });
     const logged = logLines().filter((l) => l.startsWith('storm ')).length;
     return { perThread, seen, logged };`);
-  assert.deepEqual(value, { perThread: { 'storm 0': 25000, 'storm 1': 25000, 'storm 2': 25000, 'storm 3': 25000 }, seen: 50001, logged: 200000 });
+  const seen = process.env.VARN_SDK_THREAD === '1' ? 50000 : 50001;
+  assert.deepEqual(value, { perThread: { 'storm 0': 25000, 'storm 1': 25000, 'storm 2': 25000, 'storm 3': 25000 }, seen, logged: 200000 });
 });
 
 // process.exit() while calls are in flight, jobs queued and SDK threads
@@ -127,3 +130,6 @@ test('process.exit under load exits with the requested code', async (t) => {
     });
   }
 });
+
+// An open SDK session keeps the process alive: end it.
+require('node:test').after(() => plugin.finish());

@@ -21,7 +21,7 @@ const VALID_ARGS = {
   setCustomConfig: ['logLevel', '1'], init: [1, 'a', 'b'], auth_pubkey: [1, 'a', 'b'], auth: [],
   fillKey: [fill], fillKeySync: [fill], finish: [], getSPMKeyInfo: ['a', 'b'], reFillKey: ['a', 1, 2],
   reFillKeySync: ['a', 1, 2], createGroup: ['a', 1, 'b'], applyKeyWithGroupID: ['a', 'b'], hello: ['abc'],
-  setLogCallback: [() => {}], setEventCallback: ['onCaptureError', () => {}],
+  setLogCallback: [() => {}], setEventCallback: ['onCaptureError', () => {}], removeEventCallback: ['onCaptureError'],
 };
 const METHODS = Object.keys(VALID_ARGS);
 
@@ -30,7 +30,7 @@ test.beforeEach(() => sdk.reset());
 test('the module exports the class alone; the entry re-exports it; new ignores its arguments and the SDK', () => {
   assert.deepEqual(Object.getOwnPropertyNames(addonExports), ['VarnKtPlugin']);
   assert.equal(addonExports.VarnKtPlugin.name, 'VarnKtPlugin');
-  assert.deepEqual(Object.keys(require(sdk.ROOT)), ['VarnKtPlugin']);
+  assert.deepEqual(Object.keys(require(sdk.ROOT)), ['VarnKtPlugin', 'configure']);
   assert.equal(VarnKtPlugin, addonExports.VarnKtPlugin);
   assert.throws(() => VarnKtPlugin(), { name: 'TypeError', message: "Class constructors cannot be invoked without 'new'" });
   const plugin = new VarnKtPlugin(undefined, null, {}, () => {});
@@ -39,7 +39,7 @@ test('the module exports the class alone; the entry re-exports it; new ignores i
   assert.deepEqual(sdk.calls(), []);
 });
 
-test('the prototype carries the 18 methods in order, read-only, hidden and fixed', () => {
+test('the prototype carries the 19 methods in order, read-only, hidden and fixed', () => {
   assert.deepEqual(Object.getOwnPropertyNames(VarnKtPlugin.prototype).filter((name) => name !== 'constructor'), METHODS);
   for (const name of METHODS) {
     const { value, writable, enumerable, configurable } = Object.getOwnPropertyDescriptor(VarnKtPlugin.prototype, name);

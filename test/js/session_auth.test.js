@@ -65,3 +65,6 @@ test('auth_pubkey logs in with the login records; the token is the last login\'s
     ['QCF_Auth', true, true], ['QCF_ErrMessage', -3], ['QCF_ReFillKey', 'left-by-sdk', 1],
     ['QCF_Auth', true, true], ['QCF_ReFillKey', 'fresh', 1]]);
 });
+
+// An open SDK session keeps the process alive: end it.
+require('node:test').after(() => plugin.finish());

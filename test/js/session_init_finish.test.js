@@ -58,3 +58,6 @@ test('init resolves with the SDK code and text when QCF_Init fails; finish forge
   }
   assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args[0]), [sdk.DEFAULTS.token, null, 'standin-token-0002', null]);
 });
+
+// An open SDK session keeps the process alive: end it.
+require('node:test').after(() => plugin.finish());
