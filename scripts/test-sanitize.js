@@ -31,6 +31,7 @@
 const { spawnSync, execFileSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
+const { jsTestFiles, sdkThreadFiles } = require('./test-suites');
 
 const root = path.resolve(__dirname, '..');
 const asanDir = path.join(root, 'build-asan');
@@ -273,13 +274,17 @@ function asanStage(skipBuild) {
     ok = run('ctest', ['--test-dir', asanDir, '--output-on-failure', '-C', 'Release'], { env: ctestEnv }).status === 0;
   }
 
-  const jsTests = testFiles.length ? testFiles : fs.readdirSync(path.join(root, 'test', 'js'))
-    .filter((name) => name.endsWith('.test.js') && !LSAN_TRACER_CRASHES.has(name))
-    .sort()
-    .map((name) => path.join('test', 'js', name));
+  const jsTests = testFiles.length ? testFiles : jsTestFiles(LSAN_TRACER_CRASHES);
   log(`JavaScript suite (${jsTests.length} files) against ${path.relative(root, asanDir)} with ${preload.map((p) => path.basename(p)).join(', ')} preloaded`);
   const suite = run(process.execPath, ['--test', '--test-force-exit', '--test-concurrency=1', ...jsTests], { env });
   ok = suite.status === 0 && ok;
+  const threaded = sdkThreadFiles(jsTests);
+  if (threaded.length) {
+    log(`again with the SDK thread (${threaded.length} files)`);
+    const again = run(process.execPath, ['--test', '--test-force-exit', '--test-concurrency=1', ...threaded],
+      { env: { ...env, VARN_SDK_THREAD: '1' } });
+    ok = again.status === 0 && ok;
+  }
 
   const summary = readReports(logDir, asanDir);
   log(`${summary.files} report files; ${summary.errors.length} errors, ${summary.ours.length} leaks of ours, ` +

@@ -6,6 +6,7 @@
 const { spawnSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
+const { jsTestFiles, sdkThreadFiles } = require('./test-suites');
 
 const root = path.resolve(__dirname, '..');
 const buildDir = path.resolve(root, process.env.VARN_BUILD_DIR || 'build');
@@ -16,10 +17,7 @@ function run(cmd, args, options = {}) {
   return result.status === 0;
 }
 
-const jsTests = fs.readdirSync(path.join(root, 'test', 'js'))
-  .filter((name) => name.endsWith('.test.js'))
-  .sort()
-  .map((name) => path.join('test', 'js', name));
+const jsTests = jsTestFiles();
 
 // index.d.ts against a typed session and the walkthrough (test/types).
 function typeCheck() {
@@ -34,9 +32,6 @@ function typeCheck() {
 let ok = run('ctest', ['--test-dir', buildDir, '--output-on-failure', '-C', 'Release']);
 ok = typeCheck() && ok;
 ok = run(process.execPath, ['--test', ...jsTests]) && ok;
-// The promise methods and what surrounds them again, with every SDK call on
-// the SDK thread (VARN_SDK_THREAD=1): the same tests, in the other mode.
-const sdkThreadSuite = jsTests.filter((file) =>
-  /(keys_\w+|session_(auth|frame|init_finish|preactivate)|events|catalogue|misbehaving_sdk)\.test\.js$/.test(file));
-ok = run(process.execPath, ['--test', ...sdkThreadSuite], { env: { ...process.env, VARN_SDK_THREAD: '1' } }) && ok;
+// The same tests again in the other mode, with every SDK call on the SDK thread.
+ok = run(process.execPath, ['--test', ...sdkThreadFiles(jsTests)], { env: { ...process.env, VARN_SDK_THREAD: '1' } }) && ok;
 process.exit(ok ? 0 : 1);

@@ -51,6 +51,7 @@ const sent = ({ appName = 'app', keyLen = 16, path = '/keys/soft.key', ...change
 // `rejects`: fillKey's refusal, `throws`: fillKeySync's; without one, that
 // flavour makes the call `sent`. The strict flavour insists on every property.
 const NUL = "Wrong 'fillkeyItem.softkeyPath' property(string without NUL expected)";
+const LONG = "Wrong 'fillkeyItem.softkeyPath' property(at most 255 bytes expected)";
 const cases = [
   { name: 'all properties', arg: () => params(), sent: sent() },
   { name: 'a function carrying the properties', arg: () => Object.assign(() => {}, params()), sent: sent() },
@@ -72,6 +73,11 @@ const cases = [
     sent: sent({ appName: 'undefined', keyLen: 0, path: 'undefined' }) },
   { name: 'a function without properties', arg: () => () => {}, rejects: "Missing 'serverAddr' property", throws: "Missing 'serverAddr' property" },
   { name: 'a NUL inside softkeyPath', arg: () => params({ fillkeyItem: { ...item(), softkeyPath: 'C:\\a\0.key' } }), rejects: NUL, throws: NUL },
+  // The field holds 255 bytes and its NUL; a longer path would be cut and name another file.
+  { name: 'a softkeyPath of 255 bytes', arg: () => params({ fillkeyItem: { ...item(), softkeyPath: 'k'.repeat(255) } }),
+    sent: sent({ path: 'k'.repeat(255) }) },
+  { name: 'a softkeyPath of 256 bytes', arg: () => params({ fillkeyItem: { ...item(), softkeyPath: 'k'.repeat(256) } }),
+    rejects: LONG, throws: LONG },
 ];
 
 function expectOutcome(refused, expected) {
