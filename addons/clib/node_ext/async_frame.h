@@ -1,15 +1,10 @@
 // The promise frame shared by every asynchronous method.
 //
-// An operation has two halves: callSdk, which makes the SDK calls and keeps
-// what they answered in the job (no Node-API), and settle, which builds the
-// result on the JavaScript thread, prints and resolves. The method fills a
-// job and calls startAsync.
-//
 // By default a detached worker thread hands the job straight back through a
-// thread-safe function and does nothing else: both halves then run on the
-// JavaScript thread, so SDK calls never overlap. With the SDK thread on, the
-// SDK half runs there, in call order, and the settling half follows through
-// the dispatcher.
+// thread-safe function and does nothing else: the SDK half and the settling
+// half then both run on the JavaScript thread, so SDK calls never overlap.
+// With the SDK thread on, the SDK half runs there, in call order, and the
+// settling half follows through the dispatcher.
 #ifndef VARN_NODE_EXT_ASYNC_FRAME_H
 #define VARN_NODE_EXT_ASYNC_FRAME_H
 
@@ -24,17 +19,15 @@
 
 namespace VarnNode {
 
-// First member of every job: the promise the settling half resolves.
-struct AsyncJob {
-  explicit AsyncJob(Napi::Promise::Deferred d) : deferred(std::move(d)) {}
-  Napi::Promise::Deferred deferred;
-};
+template <typename Call>
+struct MethodRow;
 
-template <typename Job>
-struct AsyncOperation {
-  const char *resourceName;
-  void (*callSdk)(Job &job);
-  void (*settle)(Napi::Env env, Job &job);
+// One call of a promise method: the promise first, then what the row reads,
+// what the SDK answers and what the result is built from.
+template <typename Call>
+struct AsyncJob {
+  Napi::Promise::Deferred deferred;
+  Call call;
 };
 
 namespace detail {
@@ -46,30 +39,32 @@ void queueOnSdkThread(napi_env env, std::function<void()> sdkHalf,
                       std::function<void(Napi::Env)> settleHalf);
 }  // namespace detail
 
-// Hands `job` on and returns its pending promise, which `operation.settle`
+// Hands `job` on and returns its pending promise, which the row's result
 // resolves on a later turn of the event loop.
-template <typename Job>
-Napi::Promise startAsync(Napi::Env env, std::unique_ptr<Job> job,
-                         const AsyncOperation<Job> &operation) {
+template <typename Call>
+Napi::Promise startAsync(Napi::Env env, std::unique_ptr<AsyncJob<Call>> job,
+                         const MethodRow<Call> &row) {
+  using Job = AsyncJob<Call>;
   Napi::Promise promise = job->deferred.Promise();
+  auto settle = [row](Napi::Env callEnv, Job &done) {
+    done.deferred.Resolve(row.result(callEnv, done.call));
+  };
   if (sdkThreadEnabled()) {
     std::shared_ptr<Job> shared(std::move(job));
-    auto callSdk = operation.callSdk;
-    auto settle = operation.settle;
     detail::queueOnSdkThread(
-        env, [shared, callSdk] { callSdk(*shared); },
+        env, [shared, row] { row.callSdk(shared->call); },
         [shared, settle](Napi::Env callEnv) { settle(callEnv, *shared); });
     return promise;
   }
   Napi::ThreadSafeFunction tsfn =
-      detail::makeHandOverFunction(env, operation.resourceName);
+      detail::makeHandOverFunction(env, row.resourceName);
   Job *handed = job.release();
-  auto handOver = [tsfn, handed, operation]() mutable {
+  auto handOver = [tsfn, handed, row, settle]() mutable {
     napi_status status = tsfn.BlockingCall(
-        handed, [operation](Napi::Env callEnv, Napi::Function, Job *owned) {
+        handed, [row, settle](Napi::Env callEnv, Napi::Function, Job *owned) {
           std::unique_ptr<Job> done(owned);
-          runSdkCall([&] { operation.callSdk(*done); });
-          operation.settle(callEnv, *done);
+          runSdkCall([&] { row.callSdk(done->call); });
+          settle(callEnv, *done);
         });
     // Refused only while the environment closes: the job will never run.
     if (status != napi_ok) delete handed;

@@ -1,23 +1,22 @@
 #include "node_ext/login_arguments.h"
 
-#include "node_ext/conventions.h"
+#include "node_ext/arguments.h"
 #include "node_ext/messages.h"
 
 namespace VarnNode {
 
-bool readLoginArguments(const Napi::CallbackInfo &info,
-                        const Napi::Promise::Deferred &deferred,
-                        LoginFields &fields) {
-  Napi::Env env = info.Env();
-  const char *fault =
-      firstArgFault(info, 3,
-                    {{0, JsType::Number, msg::kFirstNumber},
-                     {1, JsType::String, msg::kSecondString},
-                     {2, JsType::String, msg::kThirdString},
-                     {3, JsType::String, msg::kFourthString, true},
-                     {4, JsType::Number, msg::kFifthNumber, true}});
-  if (rejectIf(deferred, fault != nullptr, fault, env, -1)) return false;
-
+const char *readLoginArguments(const Napi::CallbackInfo &info,
+                               LoginCall &call) {
+  if (const char *fault =
+          firstArgFault(info, 3,
+                        {{0, JsType::Number, msg::kFirstNumber},
+                         {1, JsType::String, msg::kSecondString},
+                         {2, JsType::String, msg::kThirdString},
+                         {3, JsType::String, msg::kFourthString, true},
+                         {4, JsType::Number, msg::kFifthNumber, true}})) {
+    return fault;
+  }
+  LoginFields &fields = call.fields;
   fields.first = uint32Arg(info[0]);
   fields.second = stringArg(info[1]);  // cut to its field when written
   fields.third = stringArg(info[2]);
@@ -26,12 +25,13 @@ bool readLoginArguments(const Napi::CallbackInfo &info,
 
   // A cut host name or third text would send the SDK a different value than
   // the caller gave, so these are refused; the NUL needs the last byte.
-  if (rejectIf(deferred, fields.third.size() >= sizeof(QCF_UserInfo::third),
-               msg::kThirdTooLong31, env, -1)) {
-    return false;
+  if (fields.third.size() >= sizeof(QCF_UserInfo::third)) {
+    return msg::kThirdTooLong31;
   }
-  return !rejectIf(deferred, fields.host.size() >= sizeof(QCF_ServerInfo::host),
-                   msg::kFourthTooLong31, env, -1);
+  if (fields.host.size() >= sizeof(QCF_ServerInfo::host)) {
+    return msg::kFourthTooLong31;
+  }
+  return nullptr;
 }
 
 }  // namespace VarnNode

@@ -1,5 +1,5 @@
-// The arguments init and auth_pubkey share, read into the job that carries
-// them to the login records.
+// The arguments init and auth_pubkey share, read into what carries them to
+// the login records, and what a login hands back.
 #ifndef VARN_NODE_EXT_LOGIN_ARGUMENTS_H
 #define VARN_NODE_EXT_LOGIN_ARGUMENTS_H
 
@@ -8,14 +8,12 @@
 #include <cstdint>
 #include <string>
 
-#include "node_ext/async_frame.h"
-#include "node_ext/conventions.h"
 #include "node_ext/records.h"
+#include "node_ext/results.h"
 
 namespace VarnNode {
 
-struct LoginJob : AsyncJob {
-  using AsyncJob::AsyncJob;
+struct LoginCall {
   LoginFields fields;
   SdkOutcome outcome;
   // What the login left in the token state, copied on the SDK's side.
@@ -25,11 +23,9 @@ struct LoginJob : AsyncJob {
 
 // Checks (first, second, third[, host[, port]]) and reads them, with the
 // default host and port for missing ones. A third argument or host name that
-// does not fit its field is refused rather than cut. On a fault `deferred`
-// is rejected with {code: -1, message} and false is returned.
-bool readLoginArguments(const Napi::CallbackInfo &info,
-                        const Napi::Promise::Deferred &deferred,
-                        LoginFields &fields);
+// does not fit its field is refused rather than cut. Returns the fault's
+// message, or nullptr.
+const char *readLoginArguments(const Napi::CallbackInfo &info, LoginCall &call);
 
 }  // namespace VarnNode
 

@@ -13,9 +13,10 @@ void copyBounded(char *field, size_t width, const std::string &text) {
 
 std::string fieldText(const char *field, size_t width) {
   const void *nul = std::memchr(field, '\0', width);
-  size_t length = nul != nullptr
-                      ? static_cast<size_t>(static_cast<const char *>(nul) - field)
-                      : width;
+  size_t length =
+      nul != nullptr
+          ? static_cast<size_t>(static_cast<const char *>(nul) - field)
+          : width;
   return std::string(field, length);
 }
 

@@ -1,13 +1,8 @@
 // auth and auth_pubkey: logging in and keeping the token.
-#include <memory>
-
 #include "diagnostics/console.h"
-#include "node_ext/async_frame.h"
-#include "node_ext/conventions.h"
 #include "node_ext/login_arguments.h"
 #include "node_ext/login_state.h"
-#include "node_ext/messages.h"
-#include "node_ext/varn_kt_plugin.h"
+#include "node_ext/method_row.h"
 #include "qcf.h"
 
 using namespace VarnNode;
@@ -15,64 +10,56 @@ using namespace VarnNode;
 namespace {
 
 // The token is read only after a successful login; a null one reads as "".
-void keepLogin(LoginJob &job, int code) {
-  job.outcome.set(code);
+void keepLogin(LoginCall &call, int code) {
+  call.outcome.set(code);
   if (code != 0) return;
-  job.token = loginToken != nullptr ? loginToken : "";
-  job.tokenValidSeconds = loginTokenValidSeconds;
+  call.token = loginToken != nullptr ? loginToken : "";
+  call.tokenValidSeconds = loginTokenValidSeconds;
 }
 
-void callAuth(LoginJob &job) {
-  keepLogin(job, QCF_Auth(&loginToken, &loginTokenValidSeconds));
+void callAuth(LoginCall &call) {
+  keepLogin(call, QCF_Auth(&loginToken, &loginTokenValidSeconds));
 }
 
-void callAuthPubkey(LoginJob &job) {
-  writeLoginRecords(job.fields, serverInfo, userInfo, cspInfo);
-  keepLogin(job, QCF_Auth_pubkey_WithInfo(&serverInfo, &userInfo, &loginToken,
-                                          &loginTokenValidSeconds));
+void callAuthPubkey(LoginCall &call) {
+  writeLoginRecords(call.fields, serverInfo, userInfo, cspInfo);
+  keepLogin(call, QCF_Auth_pubkey_WithInfo(&serverInfo, &userInfo, &loginToken,
+                                           &loginTokenValidSeconds));
 }
 
 // {token, tokenValidSeconds, code, message}.
-void settleLogin(Napi::Env env, LoginJob &job) {
-  bool ok = job.outcome.code == 0;
+Napi::Value loginResult(Napi::Env env, LoginCall &call) {
+  bool ok = call.outcome.code == 0;
   Napi::Object result = Napi::Object::New(env);
-  result.Set("token", job.token);
+  result.Set("token", call.token);
   result.Set("tokenValidSeconds",
-             Napi::Number::New(env, job.tokenValidSeconds));
-  result.Set("code", Napi::Number::New(env, job.outcome.code));
-  result.Set("message", ok ? msg::kSucc : job.outcome.errorText.c_str());
-  job.deferred.Resolve(result);
+             Napi::Number::New(env, call.tokenValidSeconds));
+  result.Set("code", Napi::Number::New(env, call.outcome.code));
+  result.Set("message", ok ? msg::kSucc : call.outcome.errorText.c_str());
+  return result;
 }
 
-void settleAuthPubkey(Napi::Env env, LoginJob &job) {
-  if (job.outcome.code != 0) {
+Napi::Value authPubkeyResult(Napi::Env env, LoginCall &call) {
+  if (call.outcome.code != 0) {
     consolePrint("【认证】入网测试失败，返回：%#X（%s）\n",
-                 static_cast<unsigned int>(job.outcome.code),
-                 job.outcome.errorText.c_str());
+                 static_cast<unsigned int>(call.outcome.code),
+                 call.outcome.errorText.c_str());
   }
-  settleLogin(env, job);
+  return loginResult(env, call);
 }
 
-constexpr AsyncOperation<LoginJob> kAuth{"Auth", callAuth, settleLogin};
-constexpr AsyncOperation<LoginJob> kAuthPubkey{"AuthPubkey", callAuthPubkey,
-                                               settleAuthPubkey};
+// auth ignores its arguments.
+constexpr MethodRow<LoginCall> kAuth{"Auth", readNothing<LoginCall>, callAuth,
+                                     loginResult};
+constexpr MethodRow<LoginCall> kAuthPubkey{"AuthPubkey", readLoginArguments,
+                                           callAuthPubkey, authPubkeyResult};
 
 }  // namespace
 
 Napi::Value VarnKtPlugin::auth(const Napi::CallbackInfo &info) {
-  Napi::Env env = info.Env();
-  if (instanceMissing(info)) return throwArgError(env, msg::kInstanceNull);
-  // Arguments are ignored.
-  auto job = std::make_unique<LoginJob>(Napi::Promise::Deferred::New(env));
-  return startAsync(env, std::move(job), kAuth);
+  return promiseMethod(info, kAuth);
 }
 
 Napi::Value VarnKtPlugin::auth_pubkey(const Napi::CallbackInfo &info) {
-  Napi::Env env = info.Env();
-  if (instanceMissing(info)) return throwArgError(env, msg::kInstanceNull);
-  auto job = std::make_unique<LoginJob>(Napi::Promise::Deferred::New(env));
-  if (!readLoginArguments(info, job->deferred, job->fields)) {
-    return job->deferred.Promise();
-  }
-  return startAsync(env, std::move(job), kAuthPubkey);
+  return promiseMethod(info, kAuthPubkey);
 }

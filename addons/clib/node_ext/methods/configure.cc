@@ -1,7 +1,7 @@
 // VarnKtPlugin.configure: process-wide options of the add-on.
 #include <system_error>
 
-#include "node_ext/conventions.h"
+#include "node_ext/arguments.h"
 #include "node_ext/messages.h"
 #include "node_ext/sdk_calls.h"
 #include "node_ext/varn_kt_plugin.h"

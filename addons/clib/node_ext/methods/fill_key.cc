@@ -3,18 +3,12 @@
 // Both read the same parameter object and make the same SDK call; fillKey is
 // strict about which properties must be present and settles a promise,
 // fillKeySync checks only serverAddr and returns the SDK's code.
-#include <memory>
 #include <string>
-#include <utility>
 
 #include "diagnostics/code_page.h"
 #include "diagnostics/log_file.h"
-#include "node_ext/async_frame.h"
-#include "node_ext/conventions.h"
-#include "node_ext/messages.h"
+#include "node_ext/method_row.h"
 #include "node_ext/records.h"
-#include "node_ext/sdk_calls.h"
-#include "node_ext/varn_kt_plugin.h"
 #include "qcf.h"
 
 using namespace VarnNode;
@@ -32,8 +26,7 @@ struct FillKeyParams {
   std::string softkeyPath;
 };
 
-struct FillKeyJob : AsyncJob {
-  using AsyncJob::AsyncJob;
+struct FillKeyCall {
   FillKeyParams params;
   SdkOutcome outcome;
 };
@@ -107,67 +100,58 @@ const char *softkeyPathFault(const std::string &path) {
   return nullptr;
 }
 
-void callFillKeyJob(FillKeyJob &job) {
-  job.outcome.set(callFillKey(job.params));
+// fillKey: exactly one object, with every property present; the item's
+// properties are checked once the top-level values have been read.
+const char *readFillKey(const Napi::CallbackInfo &info, FillKeyCall &call) {
+  if (info.Length() != 1) return msg::kExpectedOneArgument;
+  if (!hasType(info[0], JsType::Object)) return msg::kExpectedObject;
+  Napi::Object object = info[0].As<Napi::Object>();
+  if (const char *missing = firstMissing(object, kTopLevel)) return missing;
+  Napi::Object item = readTopLevel(object, call.params);
+  if (const char *missing = firstMissing(item, kItem)) return missing;
+  readItem(item, call.params);
+  return softkeyPathFault(call.params.softkeyPath);
 }
 
-void settleFillKey(Napi::Env env, FillKeyJob &job) {
-  job.deferred.Resolve(makeResult(env, job.outcome, msg::kFillKeySuccess));
+// fillKeySync: only serverAddr must be present; missing properties read as
+// "undefined" or 0.
+const char *readFillKeySync(const Napi::CallbackInfo &info, FillKeyCall &call) {
+  if (info.Length() != 1) return msg::kExpectedOneArgument;
+  if (!hasType(info[0], JsType::Object)) return msg::kExpectedObject;
+  Napi::Object object = info[0].As<Napi::Object>();
+  if (!object.Has("serverAddr")) return msg::kMissingServerAddr;
+  readItem(readTopLevel(object, call.params), call.params);
+  return softkeyPathFault(call.params.softkeyPath);
 }
 
-constexpr AsyncOperation<FillKeyJob> kFillKey{"FillKey", callFillKeyJob,
-                                              settleFillKey};
+void callFillKeyWithText(FillKeyCall &call) {
+  call.outcome.set(callFillKey(call.params));
+}
+
+// The synchronous flavour returns the bare code: no text is asked for.
+void callFillKeyCodeOnly(FillKeyCall &call) {
+  call.outcome.code = callFillKey(call.params);
+}
+
+Napi::Value fillKeyResult(Napi::Env env, FillKeyCall &call) {
+  return makeResult(env, call.outcome, msg::kFillKeySuccess);
+}
+
+Napi::Value fillKeySyncResult(Napi::Env env, FillKeyCall &call) {
+  return Napi::Number::New(env, call.outcome.code);
+}
+
+constexpr MethodRow<FillKeyCall> kFillKey{"FillKey", readFillKey,
+                                          callFillKeyWithText, fillKeyResult};
+constexpr MethodRow<FillKeyCall> kFillKeySync{
+    nullptr, readFillKeySync, callFillKeyCodeOnly, fillKeySyncResult};
 
 }  // namespace
 
 Napi::Value VarnKtPlugin::fillKey(const Napi::CallbackInfo &info) {
-  Napi::Env env = info.Env();
-  if (instanceMissing(info)) return throwArgError(env, msg::kInstanceNull);
-  auto deferred = Napi::Promise::Deferred::New(env);
-  if (rejectIf(deferred, info.Length() != 1, msg::kExpectedOneArgument, env,
-               -1) ||
-      rejectIf(deferred, !hasType(info[0], JsType::Object),
-               msg::kExpectedObject, env, -1)) {
-    return deferred.Promise();
-  }
-  Napi::Object object = info[0].As<Napi::Object>();
-  const char *missing = firstMissing(object, kTopLevel);
-  if (rejectIf(deferred, missing != nullptr, missing, env, -1)) {
-    return deferred.Promise();
-  }
-  auto job = std::make_unique<FillKeyJob>(deferred);
-  Napi::Object item = readTopLevel(object, job->params);
-  missing = firstMissing(item, kItem);
-  if (rejectIf(deferred, missing != nullptr, missing, env, -1)) {
-    return deferred.Promise();
-  }
-  readItem(item, job->params);
-  const char *fault = softkeyPathFault(job->params.softkeyPath);
-  if (rejectIf(deferred, fault != nullptr, fault, env, -1)) {
-    return deferred.Promise();
-  }
-  return startAsync(env, std::move(job), kFillKey);
+  return promiseMethod(info, kFillKey);
 }
 
 Napi::Value VarnKtPlugin::fillKeySync(const Napi::CallbackInfo &info) {
-  Napi::Env env = info.Env();
-  if (instanceMissing(info)) return throwArgError(env, msg::kInstanceNull);
-  if (info.Length() != 1) {
-    return throwArgTypeError(env, msg::kExpectedOneArgument);
-  }
-  if (!hasType(info[0], JsType::Object)) {
-    return throwArgTypeError(env, msg::kExpectedObject);
-  }
-  Napi::Object object = info[0].As<Napi::Object>();
-  if (!object.Has("serverAddr")) {
-    return throwArgTypeError(env, msg::kMissingServerAddr);
-  }
-  FillKeyParams params;
-  readItem(readTopLevel(object, params), params);
-  if (const char *fault = softkeyPathFault(params.softkeyPath)) {
-    return throwArgTypeError(env, fault);
-  }
-  int code = 0;
-  runSdkCall([&] { code = callFillKey(params); });
-  return Napi::Number::New(env, code);
+  return syncMethod(info, kFillKeySync, FaultType::TypeError);
 }

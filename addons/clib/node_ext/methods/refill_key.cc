@@ -1,12 +1,6 @@
 // reFillKey and reFillKeySync: refilling keys with the stored login token.
-#include <memory>
-
-#include "node_ext/async_frame.h"
-#include "node_ext/conventions.h"
 #include "node_ext/login_state.h"
-#include "node_ext/messages.h"
-#include "node_ext/sdk_calls.h"
-#include "node_ext/varn_kt_plugin.h"
+#include "node_ext/method_row.h"
 #include "qcf.h"
 
 using namespace VarnNode;
@@ -19,64 +13,40 @@ struct ReFillKeyCall {
   SdkOutcome outcome;
 };
 
-struct ReFillKeyJob : AsyncJob {
-  using AsyncJob::AsyncJob;
-  ReFillKeyCall call;
-};
-
-const char *refillArgFault(const Napi::CallbackInfo &info) {
-  return firstArgFault(info, 3,
-                       {{0, JsType::String, msg::kFirstString},
-                        {1, JsType::Number, msg::kSecondNumber},
-                        {2, JsType::Number, msg::kThirdNumber}});
-}
-
-// Checked arguments only; the first is not used.
-ReFillKeyCall readReFillArguments(const Napi::CallbackInfo &info) {
-  ReFillKeyCall call;
+// The first argument must be a string but is not used: the SDK gets the
+// token of the last login.
+const char *readReFillKey(const Napi::CallbackInfo &info, ReFillKeyCall &call) {
+  if (const char *fault =
+          firstArgFault(info, 3,
+                        {{0, JsType::String, msg::kFirstString},
+                         {1, JsType::Number, msg::kSecondNumber},
+                         {2, JsType::Number, msg::kThirdNumber}})) {
+    return fault;
+  }
   call.second = uint32Arg(info[1]);
   call.third = uint32Arg(info[2]);
-  return call;
+  return nullptr;
 }
 
 // The token is read at the moment of the call: a login or finish between
-// the method and its completion counts.
+// the method and its SDK call counts.
 void callReFillKey(ReFillKeyCall &call) {
   call.outcome.set(QCF_ReFillKey(loginToken, call.second, call.third));
 }
 
-void callReFillKeyJob(ReFillKeyJob &job) { callReFillKey(job.call); }
-
-void settleReFillKey(Napi::Env env, ReFillKeyJob &job) {
-  job.deferred.Resolve(
-      makeResult(env, job.call.outcome, msg::kReFillKeySuccess));
+Napi::Value reFillKeyResult(Napi::Env env, ReFillKeyCall &call) {
+  return makeResult(env, call.outcome, msg::kReFillKeySuccess);
 }
 
-constexpr AsyncOperation<ReFillKeyJob> kReFillKey{"ReFillKey", callReFillKeyJob,
-                                                  settleReFillKey};
+constexpr MethodRow<ReFillKeyCall> kReFillKey{"ReFillKey", readReFillKey,
+                                              callReFillKey, reFillKeyResult};
 
 }  // namespace
 
 Napi::Value VarnKtPlugin::reFillKey(const Napi::CallbackInfo &info) {
-  Napi::Env env = info.Env();
-  if (instanceMissing(info)) return throwArgError(env, msg::kInstanceNull);
-  auto deferred = Napi::Promise::Deferred::New(env);
-  const char *fault = refillArgFault(info);
-  if (rejectIf(deferred, fault != nullptr, fault, env, -1)) {
-    return deferred.Promise();
-  }
-  auto job = std::make_unique<ReFillKeyJob>(deferred);
-  job->call = readReFillArguments(info);
-  return startAsync(env, std::move(job), kReFillKey);
+  return promiseMethod(info, kReFillKey);
 }
 
 Napi::Value VarnKtPlugin::reFillKeySync(const Napi::CallbackInfo &info) {
-  Napi::Env env = info.Env();
-  if (instanceMissing(info)) return throwArgError(env, msg::kInstanceNull);
-  if (const char *fault = refillArgFault(info)) {
-    return throwArgError(env, fault);
-  }
-  ReFillKeyCall call = readReFillArguments(info);
-  runSdkCall([&call] { callReFillKey(call); });
-  return makeResult(env, call.outcome, msg::kReFillKeySuccess);
+  return syncMethod(info, kReFillKey);
 }

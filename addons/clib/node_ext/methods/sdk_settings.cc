@@ -1,44 +1,72 @@
 // setCustomConfig and setKeyFilePath: single settings handed to the SDK.
+#include <string>
+
 #include "diagnostics/code_page.h"
 #include "diagnostics/log_file.h"
-#include "node_ext/conventions.h"
-#include "node_ext/messages.h"
-#include "node_ext/sdk_calls.h"
-#include "node_ext/varn_kt_plugin.h"
+#include "node_ext/method_row.h"
 #include "qcf.h"
 
 using namespace VarnNode;
 
-Napi::Value VarnKtPlugin::setCustomConfig(const Napi::CallbackInfo &info) {
-  Napi::Env env = info.Env();
-  if (instanceMissing(info)) return throwArgError(env, msg::kInstanceNull);
+namespace {
+
+struct SettingCall {
+  std::string key;
+  std::string value;  // the converted path for setKeyFilePath
+  std::string path;   // setKeyFilePath's path as given, for the log
+  int code = 0;
+};
+
+const char *readCustomConfig(const Napi::CallbackInfo &info,
+                             SettingCall &call) {
   if (const char *fault =
           firstArgFault(info, 2,
                         {{0, JsType::String, msg::kFirstString},
                          {1, JsType::String, msg::kSecondString}})) {
-    return throwArgError(env, fault);
+    return fault;
   }
-  std::string key = stringArg(info[0]);
-  std::string value = stringArg(info[1]);
-  int code = 0;
-  runSdkCall([&] { code = QCF_Custom(key.c_str(), value.c_str()); });
-  return Napi::Number::New(env, code);
+  call.key = stringArg(info[0]);
+  call.value = stringArg(info[1]);
+  return nullptr;
+}
+
+void callCustomConfig(SettingCall &call) {
+  call.code = QCF_Custom(call.key.c_str(), call.value.c_str());
+}
+
+const char *readKeyFilePath(const Napi::CallbackInfo &info, SettingCall &call) {
+  if (const char *fault =
+          firstArgFault(info, 1, {{0, JsType::String, msg::kFirstString}})) {
+    return fault;
+  }
+  call.path = stringArg(info[0]);
+  // The SDK sees paths as C strings: one cut at a NUL would name another
+  // file, so such a path is refused.
+  if (hasEmbeddedNul(call.path)) return msg::kFirstPathNul;
+  call.value = utf8ToAnsi(call.path.c_str());
+  return nullptr;
+}
+
+void callKeyFilePath(SettingCall &call) {
+  writeLog(call.path.data(), call.path.size());
+  call.code = QCF_SetKeyFilePath(call.value.c_str());
+}
+
+Napi::Value settingResult(Napi::Env env, SettingCall &call) {
+  return Napi::Number::New(env, call.code);
+}
+
+constexpr MethodRow<SettingCall> kCustomConfig{nullptr, readCustomConfig,
+                                               callCustomConfig, settingResult};
+constexpr MethodRow<SettingCall> kKeyFilePath{nullptr, readKeyFilePath,
+                                              callKeyFilePath, settingResult};
+
+}  // namespace
+
+Napi::Value VarnKtPlugin::setCustomConfig(const Napi::CallbackInfo &info) {
+  return syncMethod(info, kCustomConfig);
 }
 
 Napi::Value VarnKtPlugin::setKeyFilePath(const Napi::CallbackInfo &info) {
-  Napi::Env env = info.Env();
-  if (instanceMissing(info)) return throwArgError(env, msg::kInstanceNull);
-  if (const char *fault =
-          firstArgFault(info, 1, {{0, JsType::String, msg::kFirstString}})) {
-    return throwArgError(env, fault);
-  }
-  std::string path = stringArg(info[0]);
-  if (hasEmbeddedNul(path)) return throwArgError(env, msg::kFirstPathNul);
-  std::string ansiPath = utf8ToAnsi(path.c_str());
-  int code = 0;
-  runSdkCall([&] {
-    writeLog(path.data(), path.size());
-    code = QCF_SetKeyFilePath(ansiPath.c_str());
-  });
-  return Napi::Number::New(env, code);
+  return syncMethod(info, kKeyFilePath);
 }

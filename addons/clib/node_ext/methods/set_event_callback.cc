@@ -4,7 +4,7 @@
 
 #include "diagnostics/log_file.h"
 #include "events/event_handler.h"
-#include "node_ext/conventions.h"
+#include "node_ext/arguments.h"
 #include "node_ext/messages.h"
 #include "node_ext/varn_kt_plugin.h"
 

@@ -1,6 +1,6 @@
 // setLogCallback: the process-wide JavaScript receiver of SDK log lines.
 #include "events/log_callback.h"
-#include "node_ext/conventions.h"
+#include "node_ext/arguments.h"
 #include "node_ext/messages.h"
 #include "node_ext/varn_kt_plugin.h"
 

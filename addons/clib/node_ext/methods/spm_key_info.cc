@@ -1,14 +1,9 @@
 // getSPMKeyInfo: the security module's key tag, source and counters.
-#include <memory>
 #include <string>
-#include <utility>
 
 #include "diagnostics/console.h"
-#include "node_ext/async_frame.h"
-#include "node_ext/conventions.h"
-#include "node_ext/messages.h"
+#include "node_ext/method_row.h"
 #include "node_ext/records.h"
-#include "node_ext/varn_kt_plugin.h"
 #include "qcf.h"
 
 using namespace VarnNode;
@@ -22,8 +17,7 @@ struct SpmKeyInfoArea {
 };
 static_assert(sizeof(SpmKeyInfoArea) == 400, "SpmKeyInfo area size");
 
-struct SpmKeyInfoJob : AsyncJob {
-  using AsyncJob::AsyncJob;
+struct SpmKeyInfoCall {
   std::string firstText;
   std::string secondText;
   // Zeroed, so a record the SDK leaves unwritten reads as empty.
@@ -31,14 +25,34 @@ struct SpmKeyInfoJob : AsyncJob {
   SdkOutcome outcome;
 };
 
-void callSpmKeyInfo(SpmKeyInfoJob &job) {
-  QCF_SpmKeyQuery query = makeSpmKeyQuery(job.firstText, job.secondText);
-  job.outcome.set(QCF_GetSPMKeyInfo(&query, &job.area.info));
+const char *readSpmKeyInfo(const Napi::CallbackInfo &info,
+                           SpmKeyInfoCall &call) {
+  if (const char *fault =
+          firstArgFault(info, 2,
+                        {{0, JsType::String, msg::kFirstString},
+                         {1, JsType::String, msg::kSecondString}})) {
+    return fault;
+  }
+  call.firstText = stringArg(info[0]);
+  call.secondText = stringArg(info[1]);
+  // Both texts must fit their query fields with the NUL.
+  if (call.firstText.size() >= sizeof(QCF_SpmKeyQuery::firstText)) {
+    return msg::kFirstTooLong15;
+  }
+  if (call.secondText.size() >= sizeof(QCF_SpmKeyQuery::secondText)) {
+    return msg::kSecondTooLong63;
+  }
+  return nullptr;
 }
 
-void settleSpmKeyInfo(Napi::Env env, SpmKeyInfoJob &job) {
-  const QCF_SpmKeyInfo &info = job.area.info;
-  const int code = job.outcome.code;
+void callSpmKeyInfo(SpmKeyInfoCall &call) {
+  QCF_SpmKeyQuery query = makeSpmKeyQuery(call.firstText, call.secondText);
+  call.outcome.set(QCF_GetSPMKeyInfo(&query, &call.area.info));
+}
+
+Napi::Value spmKeyInfoResult(Napi::Env env, SpmKeyInfoCall &call) {
+  const QCF_SpmKeyInfo &info = call.area.info;
+  const int code = call.outcome.code;
   Napi::Object result = Napi::Object::New(env);
   result.Set("keyTag", fieldText(info.keyTag, sizeof info.keyTag));
   result.Set("keySource", fieldText(info.keySource, sizeof info.keySource));
@@ -50,40 +64,19 @@ void settleSpmKeyInfo(Napi::Env env, SpmKeyInfoJob &job) {
   if (code == 0) {
     result.Set("message", msg::kSpmKeyInfoSuccess);
   } else {
-    const char *text = job.outcome.errorText.c_str();
+    const char *text = call.outcome.errorText.c_str();
     consolePrint("【密钥信息】获取失败，返回：%#X（%s）\n",
                  static_cast<unsigned>(code), text);
     result.Set("message", text);
   }
-  job.deferred.Resolve(result);
+  return result;
 }
 
-constexpr AsyncOperation<SpmKeyInfoJob> kSpmKeyInfo{
-    "GetSPMKeyInfo", callSpmKeyInfo, settleSpmKeyInfo};
+constexpr MethodRow<SpmKeyInfoCall> kSpmKeyInfo{
+    "GetSPMKeyInfo", readSpmKeyInfo, callSpmKeyInfo, spmKeyInfoResult};
 
 }  // namespace
 
 Napi::Value VarnKtPlugin::getSPMKeyInfo(const Napi::CallbackInfo &info) {
-  Napi::Env env = info.Env();
-  if (instanceMissing(info)) return throwArgError(env, msg::kInstanceNull);
-  auto deferred = Napi::Promise::Deferred::New(env);
-  const char *fault = firstArgFault(info, 2,
-                                    {{0, JsType::String, msg::kFirstString},
-                                     {1, JsType::String, msg::kSecondString}});
-  if (rejectIf(deferred, fault != nullptr, fault, env, -1)) {
-    return deferred.Promise();
-  }
-  auto job = std::make_unique<SpmKeyInfoJob>(deferred);
-  job->firstText = stringArg(info[0]);
-  job->secondText = stringArg(info[1]);
-  // Both texts must fit their query fields with the NUL.
-  constexpr size_t kFirstMax = sizeof(QCF_SpmKeyQuery::firstText) - 1;
-  constexpr size_t kSecondMax = sizeof(QCF_SpmKeyQuery::secondText) - 1;
-  if (rejectIf(deferred, job->firstText.size() > kFirstMax,
-               msg::kFirstTooLong15, env, -1) ||
-      rejectIf(deferred, job->secondText.size() > kSecondMax,
-               msg::kSecondTooLong63, env, -1)) {
-    return deferred.Promise();
-  }
-  return startAsync(env, std::move(job), kSpmKeyInfo);
+  return promiseMethod(info, kSpmKeyInfo);
 }

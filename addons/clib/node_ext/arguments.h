@@ -1,8 +1,7 @@
-// Conventions every method of VarnKtPlugin follows: argument checks in a
-// fixed order with fixed messages, rejection objects for promises, result
-// objects for SDK codes.
-#ifndef VARN_NODE_EXT_CONVENTIONS_H
-#define VARN_NODE_EXT_CONVENTIONS_H
+// Argument checks every method of VarnKtPlugin makes, in a fixed order with
+// fixed messages, and the reads that follow them.
+#ifndef VARN_NODE_EXT_ARGUMENTS_H
+#define VARN_NODE_EXT_ARGUMENTS_H
 
 #include <napi.h>
 
@@ -36,25 +35,6 @@ const char *firstArgFault(const Napi::CallbackInfo &info, size_t minCount,
 Napi::Value throwArgError(Napi::Env env, const char *message);
 Napi::Value throwArgTypeError(Napi::Env env, const char *message);
 
-// Rejects `deferred` with {code, message} when `condition` holds.
-bool rejectIf(const Napi::Promise::Deferred &deferred, bool condition,
-              const char *message, Napi::Env env, int code);
-
-// The SDK's text for a code; "" when the SDK gives none.
-const char *sdkErrorText(int code);
-
-// An SDK call's code and, for a failure, the SDK's text for it, asked
-// where the call was made (QCF_ErrMessage is an SDK call too).
-struct SdkOutcome {
-  int code = 0;
-  std::string errorText;
-  void set(int returned);
-};
-
-// {code, message}: `successText` for 0, the SDK's text otherwise.
-Napi::Object makeResult(Napi::Env env, const SdkOutcome &outcome,
-                        const char *successText = "succ");
-
 // Reads without coercion, after the type check has passed.
 std::string stringArg(const Napi::Value &value);
 uint32_t uint32Arg(const Napi::Value &value);
@@ -68,4 +48,4 @@ bool hasEmbeddedNul(const std::string &text);
 
 }  // namespace VarnNode
 
-#endif  // VARN_NODE_EXT_CONVENTIONS_H
+#endif  // VARN_NODE_EXT_ARGUMENTS_H

@@ -1,7 +1,6 @@
-#include "node_ext/conventions.h"
+#include "node_ext/arguments.h"
 
 #include "node_ext/messages.h"
-#include "qcf.h"
 
 namespace VarnNode {
 
@@ -21,9 +20,7 @@ bool hasType(const Napi::Value &value, JsType type) {
 
 const char *firstArgFault(const Napi::CallbackInfo &info, size_t minCount,
                           std::initializer_list<ArgRule> rules) {
-  if (info.Length() < minCount) {
-    return msg::kCountLess;
-  }
+  if (info.Length() < minCount) return msg::kCountLess;
   for (const ArgRule &rule : rules) {
     if (rule.optional && info.Length() <= rule.index) continue;
     if (!hasType(info[rule.index], rule.type)) return rule.message;
@@ -39,37 +36,6 @@ Napi::Value throwArgError(Napi::Env env, const char *message) {
 Napi::Value throwArgTypeError(Napi::Env env, const char *message) {
   Napi::TypeError::New(env, message).ThrowAsJavaScriptException();
   return Napi::Number::New(env, -1);
-}
-
-bool rejectIf(const Napi::Promise::Deferred &deferred, bool condition,
-              const char *message, Napi::Env env, int code) {
-  if (!condition) return false;
-  Napi::Object rejection = Napi::Object::New(env);
-  rejection.Set("code", Napi::Number::New(env, code));
-  rejection.Set("message", message);
-  deferred.Reject(rejection);
-  return true;
-}
-
-const char *sdkErrorText(int code) {
-  const char *text = QCF_ErrMessage(code);
-  return text != nullptr ? text : "";
-}
-
-void SdkOutcome::set(int returned) {
-  code = returned;
-  if (code != 0) errorText = sdkErrorText(code);
-}
-
-Napi::Object makeResult(Napi::Env env, const SdkOutcome &outcome,
-                        const char *successText) {
-  Napi::Object result = Napi::Object::New(env);
-  result.Set("code", Napi::Number::New(env, outcome.code));
-  // Set with the text itself: given a Napi::String, node-addon-api reads it
-  // back into a std::string and makes a second JavaScript string from that.
-  result.Set("message",
-             outcome.code == 0 ? successText : outcome.errorText.c_str());
-  return result;
 }
 
 std::string stringArg(const Napi::Value &value) {
