@@ -26,6 +26,7 @@ const SECTIONS = [
   { name: 'events', title: '3. Events and log lines' },
   { name: 'log_records', title: '4. Log records' },
   { name: 'memory', title: '5. Memory' },
+  { name: 'loop', title: '6. Event loop' },
 ];
 
 // The sections named by --section NAME / --section=NAME, or all of them.
