@@ -5,6 +5,10 @@
 // machine. Each section runs in a fresh process with a temporary working
 // directory (the add-on writes log.txt there); the figures are printed as
 // one table and written as JSON to bench/results/.
+//
+// `npm run bench -- --section loop` runs only the named section (repeat the
+// option for more); such a partial run leaves bench/results/latest.json, the
+// figures of the last full run, alone.
 const { execFileSync, fork } = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
@@ -22,7 +26,23 @@ const SECTIONS = [
   { name: 'events', title: '3. Events and log lines' },
   { name: 'log_records', title: '4. Log records' },
   { name: 'memory', title: '5. Memory' },
+  { name: 'loop', title: '6. Event loop' },
 ];
+
+// The sections named by --section NAME / --section=NAME, or all of them.
+function chosenSections(args) {
+  const names = [];
+  for (let i = 0; i < args.length; i += 1) {
+    const [option, inline] = args[i].split(/=(.*)/s);
+    if (option !== '--section') throw new Error(`unknown argument ${args[i]} (try --section ${SECTIONS[0].name})`);
+    const name = inline !== undefined ? inline : args[(i += 1)];
+    if (!SECTIONS.some((section) => section.name === name)) {
+      throw new Error(`no section ${name}; the sections: ${SECTIONS.map((section) => section.name).join(', ')}`);
+    }
+    names.push(name);
+  }
+  return names.length ? SECTIONS.filter((section) => names.includes(section.name)) : SECTIONS;
+}
 
 // Builds the whole tree on a fresh clone; otherwise brings the two add-ons
 // up to date, so that figures never come from stale code.
@@ -80,10 +100,11 @@ function machine() {
 }
 
 async function main() {
+  const sections = chosenSections(process.argv.slice(2));
   ensureBuilt();
   const started = Date.now();
   const results = { date: new Date().toISOString(), machine: machine(), sections: [] };
-  for (const section of SECTIONS) {
+  for (const section of sections) {
     process.stderr.write(`bench: ${section.title}...\n`);
     results.sections.push({ ...section, figures: await runSection(section) });
   }
@@ -95,10 +116,11 @@ async function main() {
   const stamp = results.date.replace(/[:.]/g, '-');
   const json = `${JSON.stringify(results, null, 2)}\n`;
   fs.writeFileSync(path.join(dir, `bench-${stamp}.json`), json);
-  fs.writeFileSync(path.join(dir, 'latest.json'), json);
+  if (sections === SECTIONS) fs.writeFileSync(path.join(dir, 'latest.json'), json);
   const missed = results.sections.flatMap((s) => s.figures).filter((f) => verdict(f) === 'missed');
   const summary = missed.length ? `${missed.length} target(s) missed` : 'All targets met';
-  console.log(`\n${summary}; figures in bench/results/latest.json`);
+  const file = sections === SECTIONS ? 'latest.json' : `bench-${stamp}.json`;
+  console.log(`\n${summary}; figures in bench/results/${file}`);
 }
 
 main().catch((err) => {

@@ -1,5 +1,6 @@
 // The stand-in controls the benchmark needs: answers at once without a
-// record of the calls, and SDK handler calls from threads of its own.
+// record of the calls, a slow SDK, and SDK handler calls from threads of its
+// own.
 #include <string>
 
 #if defined(__GLIBC__)
@@ -19,6 +20,16 @@ namespace {
 napi_value answerAtOnce(napi_env, napi_callback_info) {
   qcfctl_reset(QCFCTL_RESET_PERMISSIVE);
   qcfctl_set_recording(0);
+  return nullptr;
+}
+
+// setDelay(ms): from now on the stand-in's key-server and session calls
+// take at least `ms` milliseconds (0: none). answerAtOnce puts it back to
+// the environment's QCF_STANDIN_DELAY_MS.
+napi_value setDelay(napi_env env, napi_callback_info info) {
+  napi_value argv[1];
+  getArgs(env, info, argv);
+  qcfctl_set_delay(uint32(env, argv[0]));
   return nullptr;
 }
 
@@ -58,6 +69,7 @@ void defineStandinControl(napi_env env, napi_value exports) {
                   {{"answerAtOnce", answerAtOnce},
                    {"emitAsync", emitAsync},
                    {"joinThreads", joinThreads},
+                   {"setDelay", setDelay},
                    {"trimHeap", trimHeap}});
 }
 

@@ -3,6 +3,7 @@
 // directory, the stand-in answering at once without recording calls, and the
 // way figures go back to the runner (over the IPC channel; stdout belongs to
 // the add-on's console lines).
+const { fork } = require('node:child_process');
 const path = require('node:path');
 const { median } = require('./measure');
 
@@ -38,4 +39,38 @@ function run(section) {
   );
 }
 
-module.exports = { loadAddons, figure, run };
+// Runs `script` with `args` in a process of its own (same working directory
+// and environment) and resolves with the `result` it sends back; a probe
+// answers through `answer`.
+function forkProbe(script, args) {
+  return new Promise((resolve, reject) => {
+    const child = fork(script, args, {
+      execArgv: ['--expose-gc'],
+      stdio: ['ignore', 'ignore', 'inherit', 'ipc'],
+    });
+    let reply = null;
+    child.on('message', (message) => {
+      reply = message;
+    });
+    child.on('error', reject);
+    // 'close', not 'exit': the last message may still be on its way at exit.
+    child.on('close', (code, signal) => {
+      if (reply && reply.result) resolve(reply.result);
+      else {
+        const why = reply ? reply.error : 'no answer';
+        reject(new Error(`${path.basename(script)} ${args.join(' ')} (${signal || code}): ${why}`));
+      }
+    });
+  });
+}
+
+// The probe's side of forkProbe: sends what `main` resolves with, or its
+// failure, then ends the process.
+function answer(main) {
+  main().then(
+    (result) => process.send({ result }, () => process.exit(0)),
+    (err) => process.send({ error: String((err && err.stack) || err) }, () => process.exit(1)),
+  );
+}
+
+module.exports = { loadAddons, figure, run, forkProbe, answer };

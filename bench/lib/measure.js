@@ -76,4 +76,17 @@ async function alternate(variants, reps) {
   return samples;
 }
 
-module.exports = { now, elapsedNs, median, perCallSync, perCallAsync, roundTrips, alternate };
+// Lets thread-safe functions finish closing and collects, three times,
+// then trims the C heap; returns resident memory and the JavaScript heap in
+// use. Needs --expose-gc.
+async function settled(baselines) {
+  for (let i = 0; i < 3; i += 1) {
+    await new Promise((resolve) => setImmediate(resolve));
+    global.gc();
+  }
+  baselines.trimHeap();
+  const { rss, heapUsed } = process.memoryUsage();
+  return { rss, heapUsed };
+}
+
+module.exports = { now, elapsedNs, median, perCallSync, perCallAsync, roundTrips, alternate, settled };

@@ -7,11 +7,15 @@ function formatValue(value, unit) {
   if (unit === 'ns') return value >= 5000 ? `${(value / 1000).toFixed(1)} µs` : `${Math.round(value)} ns`;
   if (unit === '/s') return value >= 1e6 ? `${(value / 1e6).toFixed(2)} M/s` : `${(value / 1e3).toFixed(1)} k/s`;
   if (unit === 'MB') return `${value.toFixed(2)} MB`;
+  if (unit === 'ms') return value >= 1000 ? `${(value / 1000).toFixed(2)} s` : `${value.toFixed(1)} ms`;
   return `${value} ${unit}`;
 }
 
-function formatTarget(target) {
+// Targets: a ratio at most `max` or at least `min`; growth within the
+// noise; or the add-on's own value below `under` (in the figure's unit).
+function formatTarget(target, unit) {
   if (!target) return 'info';
+  if (target.under !== undefined) return `< ${formatValue(target.under, unit)}`;
   if (target.max !== undefined) return `≤ ${target.max}`;
   if (target.min !== undefined) return `≥ ${target.min}`;
   if (target.noGrowth) return 'no growth';
@@ -21,6 +25,7 @@ function formatTarget(target) {
 function verdict(figure) {
   const { target } = figure;
   if (!target) return '';
+  if (target.under !== undefined) return figure.addon < target.under ? 'met' : 'missed';
   if (target.max !== undefined) return figure.ratio <= target.max ? 'met' : 'missed';
   if (target.min !== undefined) return figure.ratio >= target.min ? 'met' : 'missed';
   if (target.noGrowth) return figure.addon <= figure.noise ? 'met' : 'missed';
@@ -35,7 +40,7 @@ function row(figure) {
   const { info } = figure;
   const also = info ? `${info.baselineName} ${value(info.baseline)}: ${info.ratio.toFixed(2)}` : '';
   const { label, baselineName, baseline, target } = figure;
-  return [label, addon, baselineName, value(baseline), ratio, formatTarget(target), verdict(figure), also];
+  return [label, addon, baselineName, value(baseline), ratio, formatTarget(target, figure.unit), verdict(figure), also];
 }
 
 // Markdown, so that the same text serves the terminal and the README.

@@ -3,34 +3,13 @@
 // growth of resident memory and of the JavaScript heap per 100,000 calls
 // after garbage collection, and the rise of resident memory with 10,000 calls
 // in flight, for the add-on's reFillKey and for the floor baseline.
-const { fork } = require('node:child_process');
 const path = require('node:path');
-const { figure, run } = require('../lib/child');
+const { figure, run, forkProbe } = require('../lib/child');
 
 const PEAK_REPS = 3;
 const MB = 1024 * 1024;
 
-function probe(kind, variant) {
-  return new Promise((resolve, reject) => {
-    const child = fork(path.join(__dirname, 'memory_probe.js'), [kind, variant], {
-      execArgv: ['--expose-gc'],
-      stdio: ['ignore', 'ignore', 'inherit', 'ipc'],
-    });
-    let answer = null;
-    child.on('message', (message) => {
-      answer = message;
-    });
-    child.on('error', reject);
-    // 'close', not 'exit': the last message may still be on its way at exit.
-    child.on('close', (code, signal) => {
-      if (answer && answer.result) resolve(answer.result);
-      else {
-        const why = answer ? answer.error : 'no answer';
-        reject(new Error(`memory probe ${kind} ${variant} (${signal || code}): ${why}`));
-      }
-    });
-  });
-}
+const probe = (kind, variant) => forkProbe(path.join(__dirname, 'memory_probe.js'), [kind, variant]);
 
 run(async () => {
   const growth = { addon: await probe('growth', 'addon'), floor: await probe('growth', 'floor') };

@@ -8,8 +8,8 @@
 // peak: how far resident memory rises above its settled level while 10,000
 // calls are in flight.
 const fs = require('node:fs');
-const { perCallAsync } = require('../lib/measure');
-const { loadAddons } = require('../lib/child');
+const { perCallAsync, settled } = require('../lib/measure');
+const { loadAddons, answer } = require('../lib/child');
 
 const [kind, variant] = process.argv.slice(2);
 const WARM_ROUNDS = 2; // the heap and the C library's arenas find their size
@@ -30,19 +30,6 @@ function slope(values) {
     den += (x - meanX) ** 2;
   });
   return num / den;
-}
-
-// Lets thread-safe functions finish closing and collects, three times,
-// then trims the C heap; returns resident memory and the JavaScript heap in
-// use.
-async function settled(baselines) {
-  for (let i = 0; i < 3; i += 1) {
-    await new Promise((resolve) => setImmediate(resolve));
-    global.gc();
-  }
-  baselines.trimHeap();
-  const { rss, heapUsed } = process.memoryUsage();
-  return { rss, heapUsed };
 }
 
 // VmHWM can be reset on Linux only; elsewhere the peak is sampled.
@@ -91,7 +78,4 @@ async function main() {
   return { before, peak, rise: peak - before, exact };
 }
 
-main().then(
-  (result) => process.send({ result }, () => process.exit(0)),
-  (err) => process.send({ error: String((err && err.stack) || err) }, () => process.exit(1)),
-);
+answer(main);

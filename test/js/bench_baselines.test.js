@@ -105,3 +105,10 @@ test('writeLogRecords appends one time-stamped record per call', { skip }, () =>
   assert.equal(lines.length, 3);
   for (const line of lines) assert.match(line, /^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d - bench line$/);
 });
+
+test('setDelay makes the SDK calls that reach the key server take that long', { skip }, () => {
+  baselines.setDelay(30);
+  const start = process.hrtime.bigint();
+  plugin.reFillKeySync('x', 1, 2);
+  assert.ok(Number(process.hrtime.bigint() - start) >= 30e6);
+});
