@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <uv.h>
 
+#include <chrono>
 #include <memory>
 #include <numeric>
 #include <stdexcept>
@@ -78,6 +79,26 @@ TEST_F(DispatcherTest, JobsPostedByAJobRunInTheNextPass) {
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
   m_dispatcher->runQueued();
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+}
+
+// Slow jobs: a pass gives the loop back after its budget, and the rest
+// follow in order in later passes.
+TEST_F(DispatcherTest, APassStopsAfterItsTimeBudget) {
+  constexpr int kJobs = 200;
+  std::vector<int> order;
+  for (int n = 0; n < kJobs; ++n) {
+    m_dispatcher->post([&order, n] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      order.push_back(n);
+    });
+  }
+  uv_run(&m_loop, UV_RUN_NOWAIT);
+  EXPECT_GT(order.size(), 0u);
+  EXPECT_LT(order.size(), static_cast<size_t>(kJobs));
+  while (order.size() < kJobs) uv_run(&m_loop, UV_RUN_ONCE);
+  std::vector<int> inOrder(kJobs);
+  std::iota(inOrder.begin(), inOrder.end(), 0);
+  EXPECT_EQ(order, inOrder);
 }
 
 TEST_F(DispatcherTest, TheLoopStaysAliveOnlyWhileHeld) {

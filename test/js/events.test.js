@@ -21,7 +21,11 @@ function record(target = new VarnKtPlugin(), seen = []) {
 }
 const emitDuringCall = (emit) => { sdk.script('QCF_Custom', { emit }); plugin.setCustomConfig('emit', 'now'); };
 const log = (message) => ({ kind: 'log', message });
-const queuedEventsDone = () => new Promise((resolve) => setImmediate(() => setImmediate(resolve)));
+// The dispatcher delivers for a few milliseconds per turn of the loop, so a
+// backlog takes several turns.
+const queuedEventsDone = async (turns = 50) => {
+  for (let i = 0; i < turns; i++) await new Promise((resolve) => setImmediate(resolve));
+};
 const logMessages = () => (fs.existsSync('log.txt') ? fs.readFileSync('log.txt', 'utf8').split(/\r?\n/).filter(Boolean)
   .map((line) => line.replace(/^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} - /, '')) : []);
 

@@ -1,5 +1,6 @@
 #include "events/node_async_call.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <utility>
@@ -81,7 +82,8 @@ void node_async_call::runJob(job &task) {
 }
 
 void node_async_call::runQueued() {
-  if (m_state != nullptr) runPass(m_state);
+  // The loop will not run again: no budget.
+  if (m_state != nullptr) runPass(m_state, false);
 }
 
 void node_async_call::hold() {
@@ -96,13 +98,24 @@ void node_async_call::release() {
   }
 }
 
-// One pass runs the jobs that were queued when it began, so that threads
-// posting without pause cannot keep the loop in here: what they post runs
-// in the next pass, after the loop's other work.
-void node_async_call::runPass(async_state *state) {
+// One pass runs at most the jobs that were queued when it began, and, from
+// the loop, for a few milliseconds at most, so that threads posting faster than
+// the jobs run cannot keep the loop in here: the rest runs in the next pass,
+// after the loop's timers and I/O.
+void node_async_call::runPass(async_state *state, bool budgeted) {
+  using clock = std::chrono::steady_clock;
+  constexpr auto kPassBudget = std::chrono::milliseconds(5);
+  constexpr size_t kJobsBetweenClockReads = 64;
+  const clock::time_point start = clock::now();
   std::unique_lock<std::mutex> guard(state->lock);
-  size_t remaining = state->queue.size();
-  while (remaining-- > 0 && !state->closed && !state->queue.empty()) {
+  const size_t queued = state->queue.size();
+  for (size_t ran = 0; ran < queued && !state->closed && !state->queue.empty();
+       ++ran) {
+    if (budgeted &&
+        ran % kJobsBetweenClockReads == kJobsBetweenClockReads - 1 &&
+        clock::now() - start > kPassBudget) {
+      break;
+    }
     job task = std::move(state->queue.front());
     state->queue.pop_front();
     guard.unlock();
@@ -116,7 +129,7 @@ void node_async_call::runPass(async_state *state) {
 }
 
 void node_async_call::drain(uv_async_t *handle) {
-  runPass(static_cast<async_state *>(handle->data));
+  runPass(static_cast<async_state *>(handle->data), true);
 }
 
 }  // namespace VarnNode

@@ -61,7 +61,7 @@ class node_async_call {
 
   void attach(uv_loop_t *loop);
   void runJob(job &task);
-  static void runPass(async_state *state);
+  static void runPass(async_state *state, bool budgeted);
   static void drain(uv_async_t *handle);
 
   // Owned, but deliberately not freed by the destructor (see there).

@@ -10,7 +10,6 @@
 
 #include <napi.h>
 
-#include <functional>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -33,10 +32,23 @@ struct AsyncJob {
 namespace detail {
 Napi::ThreadSafeFunction makeHandOverFunction(Napi::Env env,
                                               const char *resourceName);
-// Runs `sdkHalf` on the SDK thread, then `settleHalf` on the JavaScript
-// thread from the dispatcher; the loop stays alive until it has.
-void queueOnSdkThread(napi_env env, std::function<void()> sdkHalf,
-                      std::function<void(Napi::Env)> settleHalf);
+
+// A promise method's call on its way through the SDK thread.
+class sdk_thread_job {
+ public:
+  explicit sdk_thread_job(napi_env env) : m_env(env) {}
+  virtual ~sdk_thread_job() = default;
+  virtual void callSdk() = 0;
+  virtual void settle(Napi::Env env) = 0;
+  napi_env env() const { return m_env; }
+
+ private:
+  napi_env m_env;
+};
+
+// Runs the job's SDK half on the SDK thread, then its settling half on the
+// JavaScript thread; the loop stays alive until it has.
+void queueOnSdkThread(std::unique_ptr<sdk_thread_job> job);
 }  // namespace detail
 
 // Hands `job` on and returns its pending promise, which the row's result
@@ -46,25 +58,30 @@ Napi::Promise startAsync(Napi::Env env, std::unique_ptr<AsyncJob<Call>> job,
                          const MethodRow<Call> &row) {
   using Job = AsyncJob<Call>;
   Napi::Promise promise = job->deferred.Promise();
-  auto settle = [row](Napi::Env callEnv, Job &done) {
-    done.deferred.Resolve(row.result(callEnv, done.call));
-  };
   if (sdkThreadEnabled()) {
-    std::shared_ptr<Job> shared(std::move(job));
+    struct threaded : detail::sdk_thread_job {
+      threaded(napi_env env, std::unique_ptr<Job> owned, MethodRow<Call> r)
+          : sdk_thread_job(env), job(std::move(owned)), row(r) {}
+      void callSdk() override { row.callSdk(job->call); }
+      void settle(Napi::Env callEnv) override {
+        job->deferred.Resolve(row.result(callEnv, job->call));
+      }
+      std::unique_ptr<Job> job;
+      MethodRow<Call> row;
+    };
     detail::queueOnSdkThread(
-        env, [shared, row] { row.callSdk(shared->call); },
-        [shared, settle](Napi::Env callEnv) { settle(callEnv, *shared); });
+        std::make_unique<threaded>(env, std::move(job), row));
     return promise;
   }
   Napi::ThreadSafeFunction tsfn =
       detail::makeHandOverFunction(env, row.resourceName);
   Job *handed = job.release();
-  auto handOver = [tsfn, handed, row, settle]() mutable {
+  auto handOver = [tsfn, handed, row]() mutable {
     napi_status status = tsfn.BlockingCall(
-        handed, [row, settle](Napi::Env callEnv, Napi::Function, Job *owned) {
+        handed, [row](Napi::Env callEnv, Napi::Function, Job *owned) {
           std::unique_ptr<Job> done(owned);
           runSdkCall([&] { row.callSdk(done->call); });
-          settle(callEnv, *done);
+          done->deferred.Resolve(row.result(callEnv, done->call));
         });
     // Refused only while the environment closes: the job will never run.
     if (status != napi_ok) delete handed;
