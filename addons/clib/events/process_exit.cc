@@ -10,9 +10,12 @@ void runQueuedDeliveries(const Napi::CallbackInfo &) {
   if (!processExiting()) node_async_call::instance().runQueued();
 }
 
+void (*runAtExit)() = nullptr;
+
 void lastDeliveries(const Napi::CallbackInfo &) {
   if (!processExiting()) node_async_call::instance().runQueued();
   markProcessExiting();
+  if (runAtExit != nullptr) runAtExit();
 }
 
 void onProcess(Napi::Env env, const char *event, Napi::Function listener) {
@@ -23,7 +26,8 @@ void onProcess(Napi::Env env, const char *event, Napi::Function listener) {
 
 }  // namespace
 
-void watchProcessExit(Napi::Env env) {
+void watchProcessExit(Napi::Env env, void (*atExit)()) {
+  runAtExit = atExit;
   onProcess(env, "beforeExit",
             Napi::Function::New<runQueuedDeliveries>(env, "varnBeforeExit"));
   onProcess(env, "exit", Napi::Function::New<lastDeliveries>(env, "varnExit"));

@@ -7,6 +7,7 @@
 #include "events/node_async_call.h"
 #include "events/process_exit.h"
 #include "node_ext/messages.h"
+#include "node_ext/sdk_calls.h"
 #include "node_ext/varn_kt_plugin.h"
 
 namespace {
@@ -21,7 +22,7 @@ Napi::Object initModule(Napi::Env env, Napi::Object exports) {
     throw Napi::Error::New(env, VarnNode::msg::kDispatcherDetached);
   }
   VarnNode::recordJsThread();
-  VarnNode::watchProcessExit(env);
+  VarnNode::watchProcessExit(env, VarnNode::stopSdkThread);
   Napi::Function constructor = VarnKtPlugin::DefineClass(env);
   // Keeps the constructor alive for the life of the environment.
   env.SetInstanceData(

@@ -1,6 +1,7 @@
 #include "node_ext/sdk_calls.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -16,31 +17,56 @@ namespace {
 std::atomic<bool> threadMode{false};
 std::atomic<bool> callMade{false};
 
-// The SDK thread: started once, never stopped. It and its state are never
-// destroyed, so that a call still running while the process exits finds
-// them.
+// The SDK thread: started once, stopped when the process exits. It and its
+// state are never destroyed, so that a call still running while the
+// process exits finds them.
 class sdk_thread {
  public:
   void start() {
     std::lock_guard<std::mutex> guard(m_lock);
-    if (m_started) return;
-    std::thread([this] { run(); }).detach();
-    m_started = true;
+    if (m_thread.joinable() || m_stopping) return;
+    m_thread = std::thread([this] { run(); });
   }
 
+  // Runs `call` on the thread, or here once the thread has stopped.
   void queue(std::function<void()> call) {
     {
       std::lock_guard<std::mutex> guard(m_lock);
-      m_calls.push_back(std::move(call));
+      if (!m_stopping) {
+        m_calls.push_back(std::move(call));
+        m_wake.notify_one();
+        return;
+      }
     }
+    call();
+  }
+
+  // Asks the thread to end once its current call returns, and joins it if
+  // it does within a second; a call that takes longer is left to run. A
+  // thread still waiting at exit upsets tools that stop every thread then
+  // (LeakSanitizer's tracer crashes on it).
+  void stop() {
+    std::unique_lock<std::mutex> guard(m_lock);
+    if (m_stopping) return;
+    m_stopping = true;
     m_wake.notify_one();
+    if (!m_thread.joinable()) return;
+    bool ended = m_ended.wait_for(guard, std::chrono::seconds(1),
+                                  [this] { return m_stopped; });
+    guard.unlock();
+    if (ended) {
+      m_thread.join();
+    } else {
+      m_thread.detach();
+    }
   }
 
  private:
   void run() {
     std::unique_lock<std::mutex> guard(m_lock);
     for (;;) {
-      m_wake.wait(guard, [this] { return !m_calls.empty(); });
+      m_wake.wait(guard, [this] { return !m_calls.empty() || m_stopping; });
+      if (m_stopping) break;
       std::function<void()> call = std::move(m_calls.front());
       m_calls.pop_front();
       guard.unlock();
@@ -52,12 +78,18 @@ class sdk_thread {
       call = nullptr;
       guard.lock();
     }
+    // Calls still queued are dropped: the process is exiting.
+    m_stopped = true;
+    m_ended.notify_all();
   }
 
   std::mutex m_lock;
   std::condition_variable m_wake;
+  std::condition_variable m_ended;
   std::deque<std::function<void()>> m_calls;
-  bool m_started = false;
+  std::thread m_thread;
+  bool m_stopping = false;
+  bool m_stopped = false;
 };
 
 sdk_thread &sdkThread() {
@@ -99,6 +131,8 @@ void runSdkCall(const std::function<void()> &call) {
   std::unique_lock<std::mutex> guard(lock);
   doneSignal.wait(guard, [&] { return done; });
 }
+
+void stopSdkThread() { sdkThread().stop(); }
 
 void queueSdkCall(std::function<void()> call) {
   callMade.store(true);

@@ -27,6 +27,10 @@ void runSdkCall(const std::function<void()> &call);
 // SDK thread on only: queues `call` behind the calls before it and returns.
 void queueSdkCall(std::function<void()> call);
 
+// At process exit: ends the SDK thread once its current call returns. Later
+// SDK calls run on the calling thread.
+void stopSdkThread();
+
 }  // namespace VarnNode
 
 #endif  // VARN_NODE_EXT_SDK_CALLS_H
