@@ -20,16 +20,20 @@ const linuxOnly = process.platform !== 'linux' || !fs.existsSync(FIXTURE);
 // Timings and resident memory under Wine say little about Windows itself.
 const notUnderWine = process.platform === 'win32' && 'timing and memory are measured natively';
 
-function runScenario(name, { env = {}, timeout = 20000, nodeArgs = [], cwd } = {}) {
-  const resultFile = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'varn-scenario-')), 'result.json');
+// Runs a scenario in a fresh directory; `log` is the log.txt it left there.
+function runScenario(name, { env = {}, timeout = 20000, nodeArgs = [] } = {}) {
+  const cwd = fs.mkdtempSync(path.join(os.tmpdir(), 'varn-scenario-'));
+  const resultFile = path.join(cwd, 'result.json');
   const child = spawnSync(process.execPath, [...nodeArgs, SCENARIOS, name], {
     env: { ...process.env, VARN_RESULT_FILE: resultFile, ...env },
     timeout,
     cwd,
   });
-  const value = fs.existsSync(resultFile) ? JSON.parse(fs.readFileSync(resultFile, 'utf8')) : undefined;
-  fs.rmSync(path.dirname(resultFile), { recursive: true, force: true });
-  return { status: child.status, signal: child.signal, stderr: child.stderr.toString(), value };
+  const read = (file) => (fs.existsSync(file) ? fs.readFileSync(file, 'utf8') : undefined);
+  const result = read(resultFile);
+  const log = read(path.join(cwd, 'log.txt')) || '';
+  fs.rmSync(cwd, { recursive: true, force: true });
+  return { status: child.status, signal: child.signal, stderr: child.stderr.toString(), value: result && JSON.parse(result), log };
 }
 
 for (const { mode, env } of MODES) {
@@ -88,13 +92,9 @@ test('an SDK thread logging without pause does not starve timers', { skip: notUn
 
 test('an SDK line logged from atexit while a callback is registered keeps the exit code and reaches log.txt',
   { skip: linuxOnly }, () => {
-    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varn-exit-'));
-    // The scenario's own directory is gone by then: the line lands where it started.
-    const { status, signal, stderr } = runScenario('logAtExit', { env: { LD_PRELOAD: preload(FIXTURE), VARN_LOG_AT_EXIT: '1' }, cwd: dir });
-    const logged = fs.readFileSync(path.join(dir, 'log.txt'), 'utf8');
-    fs.rmSync(dir, { recursive: true, force: true });
+    const { status, signal, stderr, log } = runScenario('logAtExit', { env: { LD_PRELOAD: preload(FIXTURE), VARN_LOG_AT_EXIT: '1' } });
     assert.deepEqual([status, signal], [5, null], stderr);
-    assert.match(logged, / - logged at exit\n/);
+    assert.match(log, / - logged at exit\n/);
   });
 
 test('SDK lines to a thousand instances without handlers cost them no memory', { skip: notUnderWine }, () => {

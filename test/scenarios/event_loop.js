@@ -2,11 +2,11 @@
 // Scenarios of test/js/event_loop.test.js, each run in a process of its own:
 //   node test/scenarios/event_loop.js <scenario>
 // What a scenario finds is written as JSON to the file named by
-// VARN_RESULT_FILE (stdout belongs to the add-on's console lines).
+// VARN_RESULT_FILE (stdout belongs to the add-on's console lines). Each runs
+// in a fresh directory of its own, where log.txt lands.
 const fs = require('node:fs');
 const sdk = require('../helpers/sdk');
 
-sdk.tempCwd();
 const { VarnKtPlugin, configure } = require(sdk.ROOT);
 const plugin = new VarnKtPlugin();
 
@@ -87,7 +87,8 @@ const scenarios = {
   logAtExit() {
     plugin.preActivate('keys');
     plugin.setLogCallback(() => {});
-    process.exit(5);
+    // From a later turn, with the host fully running when it exits.
+    setTimeout(() => process.exit(5), 10);
   },
 
   // With sdk_locks_and_exit preloaded: QCF_Init logs under the SDK's lock,
