@@ -2,11 +2,14 @@
 // every expected error must not, so a declaration that loosens or tightens fails.
 import {
   ApplyKeyResult, ArgumentRejection, AuthResult, CreateGroupResult, FillKeyParams, InitResult, ResultObject,
-  SpmKeyInfoResult, VarnKtPlugin,
+  SpmKeyInfoResult, VarnKtPlugin, configure, Configuration,
 } from '../..';
 
 export async function session(keyFile: string, softkeyPath: string): Promise<string> {
+  const options: Configuration = configure({ sdkThread: true });
+  const same: boolean = VarnKtPlugin.configure().sdkThread === options.sdkThread;
   const plugin = new VarnKtPlugin();
+  const removed: boolean = plugin.removeEventCallback('onCaptureMessage') || same;
   const params: FillKeyParams = {
     serverAddr: 'keyserver.example', port: 18000, serverType: 1, userTokenHandle: 'token', overWriteFlag: 0,
     fillkeyItem: { appName: 'app', keyLen: 64, softkeyPath },
@@ -31,7 +34,7 @@ export async function session(keyFile: string, softkeyPath: string): Promise<str
     info.keyBasePostion, ...refilled.map((r) => r.code), key.code, reported.code, plugin.finish(),
   ];
   const texts: string[] = [info.keyTag, info.keySource, key.groupKey, plugin.hello('abc')];
-  return `${numbers.join()}${texts.join()}`;
+  return `${numbers.join()}${texts.join()}${removed}`;
 }
 
 export function misuse(plugin: VarnKtPlugin): void {
@@ -45,6 +48,8 @@ export function misuse(plugin: VarnKtPlugin): void {
   plugin.setEventCallback('onCaptureError', (code: string) => void code);
   // @ts-expect-error only the two events are raised
   plugin.setEventCallback('onCaptureMesage', () => undefined);
+  // @ts-expect-error sdkThread is a boolean
+  configure({ sdkThread: 1 });
   // @ts-expect-error rejections always carry code -1
   const wrong: ArgumentRejection = { code: 0, message: '' };
   void wrong;
