@@ -22,9 +22,14 @@ function record(target = new VarnKtPlugin(), seen = []) {
 const emitDuringCall = (emit) => { sdk.script('QCF_Custom', { emit }); plugin.setCustomConfig('emit', 'now'); };
 const log = (message) => ({ kind: 'log', message });
 // The dispatcher delivers for a few milliseconds per turn of the loop, so a
-// backlog takes several turns.
-const queuedEventsDone = async (turns = 50) => {
-  for (let i = 0; i < turns; i++) await new Promise((resolve) => setImmediate(resolve));
+// backlog takes several turns: wait until `count()` has stood still for a few.
+const queuedEventsDone = async (count = () => 0) => {
+  for (let last = -1, still = 0, turn = 0; still < 3 || turn < 3; turn++) {
+    await new Promise((resolve) => setImmediate(resolve));
+    const now = count();
+    still = now === last ? still + 1 : 0;
+    last = now;
+  }
 };
 const logMessages = () => (fs.existsSync('log.txt') ? fs.readFileSync('log.txt', 'utf8').split(/\r?\n/).filter(Boolean)
   .map((line) => line.replace(/^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} - /, '')) : []);
@@ -91,7 +96,7 @@ test('every live instance gets every event, from any thread, each thread\'s in t
   }
   assert.deepEqual(instances[0], [], 'events arrive on a later turn, not inside a call');
   sdk.joinThreads();
-  await queuedEventsDone();
+  await queuedEventsDone(() => instances[0].length + instances[1].length);
   const key = ([, a, b]) => (b === undefined ? a : `${a}:${b}`);
   for (const seen of instances) {
     assert.deepEqual(seen.filter((event) => !/^(t\d|-5:x)$/.test(key(event))), expected);

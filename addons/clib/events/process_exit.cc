@@ -12,10 +12,12 @@ void runQueuedDeliveries(const Napi::CallbackInfo &) {
 
 void (*runAtExit)() = nullptr;
 
+// `atExit` comes first: a delivery may call process.exit() again, which
+// then ends the process at once, from inside this listener.
 void lastDeliveries(const Napi::CallbackInfo &) {
+  if (runAtExit != nullptr) runAtExit();
   if (!processExiting()) node_async_call::instance().runQueued();
   markProcessExiting();
-  if (runAtExit != nullptr) runAtExit();
 }
 
 void onProcess(Napi::Env env, const char *event, Napi::Function listener) {

@@ -12,7 +12,7 @@ namespace VarnNode {
 // schedule more work) and "exit" (queued deliveries run, then no more
 // JavaScript is called for SDK lines), and marks the process as exiting
 // when the environment is torn down. `atExit` runs in the "exit" listener,
-// after the last deliveries. Once per environment.
+// before the last deliveries. Once per environment.
 void watchProcessExit(Napi::Env env, void (*atExit)());
 
 }  // namespace VarnNode
