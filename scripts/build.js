@@ -11,6 +11,7 @@
 'use strict';
 const { execFileSync } = require('node:child_process');
 const fs = require('node:fs');
+const os = require('node:os');
 const path = require('node:path');
 
 const root = path.resolve(__dirname, '..');
@@ -52,7 +53,9 @@ try {
   if (process.env.CI) configure.push('-DVARN_WARNINGS_AS_ERRORS=ON');
   configure.push(...extra);
   run(configure);
-  const build = ['--build', buildDir, '--config', 'Release', '--parallel'];
+  // One job per processor (a bare --parallel lets make start every job at once).
+  const jobs = process.env.CMAKE_BUILD_PARALLEL_LEVEL || String(os.availableParallelism());
+  const build = ['--build', buildDir, '--config', 'Release', '--parallel', jobs];
   // VARN_BUILD_TARGETS: build only these targets (space-separated).
   const targets = (process.env.VARN_BUILD_TARGETS || '').split(/\s+/).filter(Boolean);
   if (targets.length) build.push('--target', ...targets);
