@@ -20,21 +20,26 @@ const NPM = fs.realpathSync(spawnSync('sh', ['-c', 'command -v npm'], { encoding
 const BIN = path.join(WORK, 'bin');
 const BARE_PATH = { PATH: BIN };
 
-function sh(cmd, args, { cwd = WORK, env = {}, timeout = 300000 } = {}) {
-  const result = spawnSync(cmd, args, { cwd, env: { ...process.env, ...env }, encoding: 'utf8', timeout });
+function sh(cmd, args, { cwd = WORK, env = {}, base = process.env, timeout = 300000 } = {}) {
+  const result = spawnSync(cmd, args, { cwd, env: { ...base, ...env }, encoding: 'utf8', timeout });
   assert.equal(result.status, 0, `${cmd} ${args.join(' ')}:\n${result.stdout}\n${result.stderr}`);
   return result.stdout;
 }
 
-// Installs the tarball into a new project `name`; returns the seconds taken.
+// Installs the tarball into a new project `name`, whose package.json lets the
+// package's install script run (npm 11 runs none it was not told to), by an
+// npm that sees none of the npm settings this test runs under; returns the
+// seconds taken.
 function install(name, args, { env = BARE_PATH, npmrc = '' } = {}) {
   const app = path.join(WORK, name);
   fs.rmSync(app, { recursive: true, force: true });
   fs.mkdirSync(app, { recursive: true });
-  fs.writeFileSync(path.join(app, 'package.json'), JSON.stringify({ name, version: '1.0.0', private: true }));
+  const project = { name, version: '1.0.0', private: true, allowScripts: { varnktplugin: true } };
+  fs.writeFileSync(path.join(app, 'package.json'), JSON.stringify(project));
   if (npmrc) fs.writeFileSync(path.join(app, '.npmrc'), npmrc);
+  const clean = Object.fromEntries(Object.entries(process.env).filter(([key]) => !/^npm_/i.test(key)));
   const started = process.hrtime.bigint();
-  const output = sh(path.join(BIN, 'npm'), ['install', '--no-audit', '--no-fund', ...args, tarball], { cwd: app, env });
+  const output = sh(path.join(BIN, 'npm'), ['install', '--no-audit', '--no-fund', ...args, tarball], { cwd: app, env: { ...env }, base: clean });
   return { app, output, seconds: Number(process.hrtime.bigint() - started) / 1e9 };
 }
 
