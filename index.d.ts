@@ -273,3 +273,19 @@ export interface Configuration {
  * Error when `sdkThread` would change after the first SDK call.
  */
 export declare function configure(options?: ConfigureOptions): Configuration;
+
+/** Which libqcf the loaded add-on uses; see `sdkInfo()`. */
+export interface SdkInfo {
+  /** True when the loaded libqcf is the package's simulator. */
+  simulator: boolean;
+  /** The loaded libqcf file. */
+  path: string;
+  /** The VarnKtPlugin add-on file the package loaded. */
+  addon: string;
+}
+
+/**
+ * Reports the libqcf in use, read from the process's loaded libraries and the
+ * library file; nothing in the SDK is called. Throws when no libqcf is loaded.
+ */
+export function sdkInfo(): SdkInfo;

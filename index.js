@@ -1,6 +1,6 @@
 'use strict';
-// Entry of the package: loads the native add-on and re-exports its class.
-const path = require('node:path');
+// Entry of the package: loads the native add-on and re-exports its class,
+// with sdkInfo(), the report of the libqcf in use.
 const { isMainThread } = require('node:worker_threads');
 
 // The add-on delivers SDK events through the main event loop; loaded on a
@@ -13,22 +13,8 @@ if (!isMainThread) {
   );
 }
 
-const buildDir = path.resolve(__dirname, process.env.VARN_BUILD_DIR || 'build');
-const addonPath = path.join(buildDir, 'Release', 'VarnKtPlugin.node');
-
-function loadAddon() {
-  try {
-    return require(addonPath);
-  } catch (err) {
-    if (err && err.code === 'MODULE_NOT_FOUND' && String(err.message).includes(addonPath)) {
-      throw new Error(
-        `The VarnKtPlugin add-on has not been built (${addonPath} is missing). ` +
-          'Build it with "npm install" or "npm run build" in the package directory.',
-      );
-    }
-    throw err;
-  }
-}
+const { loadAddon } = require('./lib/load');
+const { sdkInfo } = require('./lib/sdk-info');
 
 const { VarnKtPlugin } = loadAddon();
 
@@ -38,4 +24,4 @@ if (process.env.VARN_SDK_THREAD === '1') VarnKtPlugin.configure({ sdkThread: tru
 
 const configure = (options) => VarnKtPlugin.configure(options);
 
-module.exports = { VarnKtPlugin, configure };
+module.exports = { VarnKtPlugin, configure, sdkInfo };

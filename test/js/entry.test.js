@@ -25,7 +25,7 @@ function loadPackage(files) {
     let report;
     try {
       const mod = require(${JSON.stringify(ROOT)});
-      report = { keys: Object.keys(mod), hello: new mod.VarnKtPlugin().hello('abc') };
+      report = { keys: Object.keys(mod), hello: new mod.VarnKtPlugin().hello('abc'), sdk: mod.sdkInfo() };
     } catch (err) { report = { isError: err instanceof Error, message: String(err && err.message) }; }
     require('node:fs').writeFileSync('report.json', JSON.stringify(report));
     process.exit(0);`], {
@@ -62,7 +62,50 @@ for (const [name, files, skip, says, saysNot] of [
   });
 }
 
-test('moved with its libqcf, the add-on loads from anywhere', { skip: !fs.existsSync(standin) }, () => {
+test('moved with its libqcf, the add-on loads from anywhere and the report names that libqcf', { skip: !fs.existsSync(standin) }, () => {
   const { buildDir, ...report } = loadPackage({ 'VarnKtPlugin.node': addon, 'libqcf.so': standin });
-  assert.deepEqual(report, { keys: ['VarnKtPlugin', 'configure'], hello: 'abc world' });
+  const release = path.join(fs.realpathSync(os.tmpdir()), path.basename(buildDir), 'Release');
+  assert.deepEqual(report, {
+    keys: ['VarnKtPlugin', 'configure', 'sdkInfo'],
+    hello: 'abc world',
+    sdk: { simulator: true, path: path.join(release, 'libqcf.so'), addon: path.join(buildDir, 'Release', 'VarnKtPlugin.node') },
+  });
 });
+
+// Which add-on a copy of the package loads, given what it holds: a build from
+// source wins over a prebuilt add-on; VARN_BUILD_DIR rules out the prebuilt.
+const PREBUILT = path.join('prebuilds', 'linux-x64', 'VarnKtPlugin.node.napi.glibc.node');
+for (const [name, holds, env, expected] of [
+  ['a package with only prebuilt binaries loads the prebuilt add-on', ['prebuild'], {}, PREBUILT],
+  ['a build from source wins over the prebuilt add-on', ['prebuild', 'build'], {}, path.join('build', 'Release', 'VarnKtPlugin.node')],
+  ['VARN_BUILD_DIR names the only build looked at', ['prebuild'], { VARN_BUILD_DIR: 'elsewhere' }, /VARN_BUILD_DIR is set, so no prebuilt add-on is used/],
+]) {
+  test(name, { skip: !onLinux || !fs.existsSync(standin) }, () => {
+    const pkg = fs.mkdtempSync(path.join(os.tmpdir(), 'varn-pkg-'));
+    try {
+      for (const file of ['index.js', 'package.json', 'lib/load.js', 'lib/sdk-info.js']) {
+        fs.mkdirSync(path.dirname(path.join(pkg, file)), { recursive: true });
+        fs.copyFileSync(path.join(ROOT, file), path.join(pkg, file));
+      }
+      fs.symlinkSync(path.join(ROOT, 'node_modules'), path.join(pkg, 'node_modules'));
+      const dirs = { prebuild: path.dirname(PREBUILT), build: path.join('build', 'Release') };
+      for (const kind of holds) {
+        fs.mkdirSync(path.join(pkg, dirs[kind]), { recursive: true });
+        fs.copyFileSync(standin, path.join(pkg, dirs[kind], 'libqcf.so'));
+      }
+      if (holds.includes('prebuild')) fs.copyFileSync(addon, path.join(pkg, PREBUILT));
+      if (holds.includes('build')) fs.copyFileSync(addon, path.join(pkg, dirs.build, 'VarnKtPlugin.node'));
+      const child = spawnSync(process.execPath, ['-e', `
+        try { console.log(JSON.stringify(require(process.argv[1]).sdkInfo())); } catch (err) { console.log(JSON.stringify(err.message)); }
+        process.exit(0);`, pkg], {
+        cwd: pkg, env: { ...process.env, VARN_BUILD_DIR: '', ...env, LD_LIBRARY_PATH: '', LD_PRELOAD: preload() }, encoding: 'utf8', timeout: 30000,
+      });
+      const report = JSON.parse(child.stdout.split('\n').filter(Boolean).pop());
+      if (expected instanceof RegExp) return assert.match(report, expected);
+      assert.equal(report.addon, path.join(pkg, expected));
+      assert.equal(report.path, path.join(fs.realpathSync(pkg), path.dirname(expected), 'libqcf.so'));
+    } finally {
+      fs.rmSync(pkg, { recursive: true, force: true });
+    }
+  });
+}

@@ -30,7 +30,7 @@ test.beforeEach(() => sdk.reset());
 test('the module exports the class alone; the entry re-exports it; new ignores its arguments and the SDK', () => {
   assert.deepEqual(Object.getOwnPropertyNames(addonExports), ['VarnKtPlugin']);
   assert.equal(addonExports.VarnKtPlugin.name, 'VarnKtPlugin');
-  assert.deepEqual(Object.keys(require(sdk.ROOT)), ['VarnKtPlugin', 'configure']);
+  assert.deepEqual(Object.keys(require(sdk.ROOT)), ['VarnKtPlugin', 'configure', 'sdkInfo']);
   assert.equal(VarnKtPlugin, addonExports.VarnKtPlugin);
   assert.throws(() => VarnKtPlugin(), { name: 'TypeError', message: "Class constructors cannot be invoked without 'new'" });
   const plugin = new VarnKtPlugin(undefined, null, {}, () => {});

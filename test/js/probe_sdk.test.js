@@ -59,6 +59,8 @@ const within = (promise) => Promise.race([promise,
   }
   const maps = fs.readFileSync('/proc/self/maps', 'utf8');
   results.loaded = { probe: maps.includes(process.env.PROBE_LIB), standin: maps.includes(process.env.STANDIN_LIB) };
+  const { simulator, path } = require(process.env.VARN_PACKAGE_ROOT).sdkInfo();
+  results.sdk = { simulator, path };
   fs.writeFileSync('result.json', JSON.stringify(results));
   process.exit(0);
 })();`;
@@ -94,6 +96,7 @@ test('with LD_PRELOAD, another libqcf receives every call the add-on makes', { s
   assert.ok(fs.existsSync(PROBE_LIB), `${PROBE_LIB} is missing`);
   const [perMethod, results] = runProbe({ LD_PRELOAD: preload(PROBE_LIB) });
   assert.deepEqual(results.loaded, { probe: true, standin: false }, 'only the probe is loaded');
+  assert.deepEqual(results.sdk, { simulator: false, path: PROBE_LIB }, 'the report names the probe');
   for (const [method, , expected] of STEPS) {
     await t.test(method, () => {
       assert.equal(results[method].error, undefined, `${method} failed: ${results[method].error}`);
@@ -111,5 +114,6 @@ test('with LD_PRELOAD, another libqcf receives every call the add-on makes', { s
 test('LD_LIBRARY_PATH also replaces the libqcf beside the add-on (RUNPATH, not RPATH)', { skip: skip || !fs.existsSync(PROBE_LIB) }, () => {
   const [perMethod, results] = runProbe({ LD_LIBRARY_PATH: PROBE_DIR, LD_PRELOAD: preload() });
   assert.deepEqual(results.loaded, { probe: true, standin: false });
+  assert.deepEqual(results.sdk, { simulator: false, path: PROBE_LIB });
   assert.deepEqual([...perMethod.setCustomConfig], ['QCF_Custom']);
 });

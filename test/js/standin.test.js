@@ -172,3 +172,18 @@ test('a slow SDK from QCF_STANDIN_DELAY_MS, for the add-on\'s calls in a process
     assert.ok(setter < 60 && (delay ? refill >= delay && finish >= delay : refill < 60 && finish < 60), `${value}: ${[setter, refill, finish]}`);
   }
 });
+
+test("the package's standin module leaves the simulator as it is; reset() keeps it unless asked for the permissive mode", () => {
+  const { spawnSync } = require('node:child_process');
+  const child = spawnSync(process.execPath, ['-e', `
+    const standin = require(${JSON.stringify(require('node:path').join(sdk.ROOT, 'standin'))});
+    const modes = [standin.simulating()];
+    standin.reset({ simulate: false });
+    modes.push(standin.simulating());
+    standin.reset();
+    modes.push(standin.simulating());
+    console.log(JSON.stringify(modes));
+    process.exit(0);`], { encoding: 'utf8', timeout: 30000 });
+  assert.equal(child.status, 0, child.stderr);
+  assert.deepEqual(JSON.parse(child.stdout), [true, false, true]);
+});

@@ -2,7 +2,7 @@
 // every expected error must not, so a declaration that loosens or tightens fails.
 import {
   ApplyKeyResult, ArgumentRejection, AuthResult, CreateGroupResult, FillKeyParams, InitResult, ResultObject,
-  SpmKeyInfoResult, VarnKtPlugin, configure, Configuration,
+  SdkInfo, SpmKeyInfoResult, VarnKtPlugin, configure, Configuration, sdkInfo,
 } from '../..';
 
 export async function session(keyFile: string, softkeyPath: string): Promise<string> {
@@ -53,4 +53,9 @@ export function misuse(plugin: VarnKtPlugin): void {
   // @ts-expect-error rejections always carry code -1
   const wrong: ArgumentRejection = { code: 0, message: '' };
   void wrong;
+}
+
+export function describeSdk(): string {
+  const info: SdkInfo = sdkInfo();
+  return `${info.simulator ? 'simulator' : 'another libqcf'} at ${info.path}, add-on ${info.addon}`;
 }
