@@ -54,6 +54,19 @@ uint32_t coercedUint32(const Napi::Value &value) {
   return value.ToNumber().Uint32Value();
 }
 
+const char *readTwoStrings(const Napi::CallbackInfo &info, std::string &first,
+                           std::string &second) {
+  if (const char *fault =
+          firstArgFault(info, 2,
+                        {{0, JsType::String, msg::kFirstString},
+                         {1, JsType::String, msg::kSecondString}})) {
+    return fault;
+  }
+  first = stringArg(info[0]);
+  second = stringArg(info[1]);
+  return nullptr;
+}
+
 bool hasEmbeddedNul(const std::string &text) {
   return text.find('\0') != std::string::npos;
 }

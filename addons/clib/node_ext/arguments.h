@@ -43,6 +43,11 @@ uint32_t uint32Arg(const Napi::Value &value);
 std::string coercedString(const Napi::Value &value);
 uint32_t coercedUint32(const Napi::Value &value);
 
+// Two strings, (first, second): checks them and reads them into `first`
+// and `second`; the message of the first fault, or nullptr.
+const char *readTwoStrings(const Napi::CallbackInfo &info, std::string &first,
+                           std::string &second);
+
 // True when a text would be cut at an embedded NUL on its way to the SDK.
 bool hasEmbeddedNul(const std::string &text);
 

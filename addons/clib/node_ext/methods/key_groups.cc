@@ -65,15 +65,7 @@ Napi::Value createGroupResult(Napi::Env env, CreateGroupCall &call) {
 }
 
 const char *readApplyKey(const Napi::CallbackInfo &info, ApplyKeyCall &call) {
-  if (const char *fault =
-          firstArgFault(info, 2,
-                        {{0, JsType::String, msg::kFirstString},
-                         {1, JsType::String, msg::kSecondString}})) {
-    return fault;
-  }
-  call.firstText = stringArg(info[0]);
-  call.secondText = stringArg(info[1]);
-  return nullptr;
+  return readTwoStrings(info, call.firstText, call.secondText);
 }
 
 void callApplyKey(ApplyKeyCall &call) {

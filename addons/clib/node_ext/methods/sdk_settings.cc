@@ -19,15 +19,7 @@ struct SettingCall {
 
 const char *readCustomConfig(const Napi::CallbackInfo &info,
                              SettingCall &call) {
-  if (const char *fault =
-          firstArgFault(info, 2,
-                        {{0, JsType::String, msg::kFirstString},
-                         {1, JsType::String, msg::kSecondString}})) {
-    return fault;
-  }
-  call.key = stringArg(info[0]);
-  call.value = stringArg(info[1]);
-  return nullptr;
+  return readTwoStrings(info, call.key, call.value);
 }
 
 void callCustomConfig(SettingCall &call) {

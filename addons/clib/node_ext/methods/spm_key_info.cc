@@ -28,13 +28,9 @@ struct SpmKeyInfoCall {
 const char *readSpmKeyInfo(const Napi::CallbackInfo &info,
                            SpmKeyInfoCall &call) {
   if (const char *fault =
-          firstArgFault(info, 2,
-                        {{0, JsType::String, msg::kFirstString},
-                         {1, JsType::String, msg::kSecondString}})) {
+          readTwoStrings(info, call.firstText, call.secondText)) {
     return fault;
   }
-  call.firstText = stringArg(info[0]);
-  call.secondText = stringArg(info[1]);
   // Both texts must fit their query fields with the NUL.
   if (call.firstText.size() >= sizeof(QCF_SpmKeyQuery::firstText)) {
     return msg::kFirstTooLong15;
