@@ -1,10 +1,8 @@
 // qcf_control.node: the stand-in's control interface for JavaScript tests.
 //
 //   reset(options?)               forget calls, scripts and the session;
-//                                 options {simulate = true, dropHandlers =
-//                                 false} (a boolean means dropHandlers):
-//                                 simulate false answers in permissive mode
-//   simulating()                  true in simulator mode
+//                                 options {dropHandlers = false} (a boolean
+//                                 means dropHandlers)
 //   calls() / callsRaw()          [{name, args, thread}]; texts as strings
 //                                 (calls) or as Buffers with the exact bytes
 //                                 (callsRaw), records as Buffers, numbers,
@@ -20,9 +18,6 @@
 //                                 QCF_STANDIN_DELAY_MS's value
 //   threadId()                    id of the calling thread, as in calls()
 //   errorText(code)               the library's default text for a code
-//   direct                        the QCF_ functions themselves, and the
-//                                 messages of capturing handlers
-//                                 (control_direct.cc)
 #include <napi.h>
 
 #include <algorithm>
@@ -31,38 +26,9 @@
 #include <string>
 #include <vector>
 
-#include "control_direct.h"
 #include "qcf_control.h"
 
 namespace {
-
-constexpr const char* kFunctionNames[] = {
-    "QCF_PreActivate",
-    "QCF_Custom",
-    "QCF_SetKeyFilePath",
-    "QCF_SetLogHandler",
-    "QCF_SetExceptionHandler",
-    "QCF_Init",
-    "QCF_Finish",
-    "QCF_Auth",
-    "QCF_Auth_pubkey_WithInfo",
-    "QCF_FillKey_WithPubkey",
-    "QCF_ReFillKey",
-    "QCF_GetSPMKeyInfo",
-    "QCF_CreateGroup",
-    "QCF_ApplyKeyWithGroupID",
-    "QCF_ExportKey",
-    "QCF_ReportSPMWithSignPubkey",
-    "QCF_ErrMessage",
-    "QCF_GetSDKVersion",
-};
-
-bool IsFunctionName(const std::string& name) {
-  for (const char* known : kFunctionNames) {
-    if (name == known) return true;
-  }
-  return false;
-}
 
 Napi::Value ArgValue(Napi::Env env, size_t call, size_t arg, bool rawText) {
   const unsigned char* data = nullptr;
@@ -228,18 +194,10 @@ void Reset(const Napi::CallbackInfo& info) {
   } else if (options.IsObject()) {
     if (BoolOption(options, "dropHandlers"))
       flags |= QCFCTL_RESET_DROP_HANDLERS;
-    Napi::Value simulate = Option(options, "simulate");
-    if (!simulate.IsUndefined() && !simulate.ToBoolean().Value()) {
-      flags |= QCFCTL_RESET_PERMISSIVE;
-    }
   } else if (!options.IsUndefined()) {
     ThrowType(info.Env(), "reset options must be an object or a boolean");
   }
   qcfctl_reset(flags);
-}
-
-Napi::Value Simulating(const Napi::CallbackInfo& info) {
-  return Napi::Boolean::New(info.Env(), qcfctl_simulating() != 0);
 }
 
 Napi::Value Calls(const Napi::CallbackInfo& info) {
@@ -257,7 +215,8 @@ void Script(const Napi::CallbackInfo& info) {
     ThrowType(env, "script needs a function name");
   }
   const std::string name = info[0].As<Napi::String>().Utf8Value();
-  if (!IsFunctionName(name)) ThrowType(env, "unknown function name " + name);
+  if (!qcfctl_is_function(name.c_str()))
+    ThrowType(env, "unknown function name " + name);
   Napi::Value options = info.Length() > 1 ? info[1] : env.Undefined();
   if (!options.IsUndefined() && !options.IsObject()) {
     ThrowType(env, "script options must be an object");
@@ -333,7 +292,6 @@ Napi::Value ErrorText(const Napi::CallbackInfo& info) {
 
 Napi::Object Init(Napi::Env env, Napi::Object exports) {
   exports.Set("reset", Napi::Function::New(env, Reset, "reset"));
-  exports.Set("simulating", Napi::Function::New(env, Simulating, "simulating"));
   exports.Set("calls", Napi::Function::New(env, Calls, "calls"));
   exports.Set("callsRaw", Napi::Function::New(env, CallsRaw, "callsRaw"));
   exports.Set("script", Napi::Function::New(env, Script, "script"));
@@ -343,7 +301,6 @@ Napi::Object Init(Napi::Env env, Napi::Object exports) {
   exports.Set("setDelay", Napi::Function::New(env, SetDelay, "setDelay"));
   exports.Set("threadId", Napi::Function::New(env, ThreadId, "threadId"));
   exports.Set("errorText", Napi::Function::New(env, ErrorText, "errorText"));
-  exports.Set("direct", DirectCalls(env));
   return exports;
 }
 

@@ -5,24 +5,20 @@
 // JavaScript so that tests can see exactly what reached the SDK and can script
 // what the SDK answers.
 //
-// The stand-in answers in one of two modes, and records every call in both.
-//  - Simulator mode, the mode at load: it behaves as a small key SDK would.
-//    Calls must come in order (QCF_PreActivate, QCF_Init, a login, key
-//    operations, QCF_Finish); its key store lives in the key file named by
-//    QCF_SetKeyFilePath and is shared by every process using that file;
-//    filling writes soft key files; it refuses what a key SDK refuses, each
-//    refusal with its own code and QCF_ErrMessage text; it logs each call
-//    through the log handler as the "logLevel" setting says and raises the
-//    exception handler for faults of its own (a damaged key file, say).
-//    Scripts apply in part: their handler calls; their code, which answers
-//    in the simulator's place (the call then does nothing else, so that a
-//    test can inject a failure); and the texts of QCF_ErrMessage and
-//    QCF_GetSDKVersion. Other scripted outputs (tokens, bytes, numbers, null
-//    handles) are given in permissive mode only.
-//  - Permissive mode (qcfctl_reset with QCFCTL_RESET_PERMISSIVE): every call
-//    is answered permissively, in any order, from memory alone, with fixed
-//    defaults that scripts can replace. For tests of a host that look only
-//    at what reached the SDK.
+// The stand-in behaves as a small key SDK would, and records every call.
+// Calls must come in order (QCF_PreActivate, QCF_Init, a login, key
+// operations, QCF_Finish); its key store lives in the key file named by
+// QCF_SetKeyFilePath and is shared by every process using that file; filling
+// writes soft key files; it refuses what a key SDK refuses, each refusal with
+// its own code and QCF_ErrMessage text; it logs each call through the log
+// handler as the "logLevel" setting says and raises the exception handler for
+// faults of its own (a damaged key file, say).
+//
+// Scripts override its answers: a scripted code answers in the simulator's
+// place (the call then does nothing else, so that a test can inject a
+// failure); scripted outputs (tokens, bytes, numbers, null handles) are
+// written over what the simulator wrote and stand for success unless a code
+// is scripted too; scripted handler calls are made inside the call.
 #ifndef VARN_QCF_STANDIN_QCF_CONTROL_H
 #define VARN_QCF_STANDIN_QCF_CONTROL_H
 
@@ -46,19 +42,15 @@ enum {
 
 // Flags of qcfctl_reset.
 enum {
-  QCFCTL_RESET_DROP_HANDLERS = 1,  // uninstall the log and exception handlers
-  QCFCTL_RESET_PERMISSIVE = 2      // answer in permissive mode from now on
+  QCFCTL_RESET_DROP_HANDLERS = 1  // uninstall the log and exception handlers
 };
 
-// Forgets recorded calls and scripts and the session of either mode (stage,
-// settings, key file path, login, key handles), turns recording back on and
-// puts the call delay back to QCF_STANDIN_DELAY_MS's value (0 without it);
-// the key files themselves stay. Then answers in simulator mode, or in
-// permissive mode when `flags` holds QCFCTL_RESET_PERMISSIVE. Handlers stay
-// installed unless `flags` holds QCFCTL_RESET_DROP_HANDLERS.
+// Forgets recorded calls and scripts and the session (stage, settings, key
+// file path, login, key handles), turns recording back on and puts the call
+// delay back to QCF_STANDIN_DELAY_MS's value (0 without it); the key files
+// themselves stay. Handlers stay installed unless `flags` holds
+// QCFCTL_RESET_DROP_HANDLERS.
 QCF_API void qcfctl_reset(int flags);
-// 1 in simulator mode, 0 in permissive mode.
-QCF_API int qcfctl_simulating(void);
 
 // Turns the recording of calls off (0) or back on (non-zero; the state at
 // load and after a reset). Benchmarks switch it off so that a long run
@@ -72,7 +64,7 @@ QCF_API void qcfctl_set_recording(int enabled);
 // QCF_PreActivate, QCF_Init, QCF_Auth, QCF_Auth_pubkey_WithInfo,
 // QCF_FillKey_WithPubkey, QCF_ReFillKey, QCF_GetSPMKeyInfo, QCF_CreateGroup,
 // QCF_ApplyKeyWithGroupID, QCF_ExportKey, QCF_ReportSPMWithSignPubkey and
-// QCF_Finish, in both modes and whether scripted or not; the setters and
+// QCF_Finish, whether scripted or not; the setters and
 // text look-ups answer at once. The wait holds no lock, so calls on other
 // threads go on meanwhile and concurrent delayed calls wait side by side.
 // At load the delay is the environment variable QCF_STANDIN_DELAY_MS (read
@@ -97,6 +89,11 @@ QCF_API uint64_t qcfctl_thread_id(void);
 // A script starts with qcfctl_script_begin and ends with qcfctl_script_end;
 // the setters in between fill it.
 QCF_API void qcfctl_script_begin(const char *name, int times);
+// 1 when `name` is the name of one of the library's QCF_ functions.
+QCF_API int qcfctl_is_function(const char *name);
+// The name of the library's function number `index` (from 0), or null past
+// the last one.
+QCF_API const char *qcfctl_function_name(size_t index);
 QCF_API void qcfctl_script_code(int code);
 // Output texts and bytes: the token of the logins (null for a null token),
 // the group id of QCF_CreateGroup and the key bytes of QCF_ExportKey (copied

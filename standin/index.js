@@ -3,18 +3,13 @@
 // what reached the SDK, and what it answers next. Loads the control add-on
 // qcf_control.node from beside the VarnKtPlugin add-on the package loads, so
 // that both share the one libqcf. Loading this module changes nothing in the
-// SDK: it stays in the mode it is in.
+// SDK.
 //
-// Two modes (qcf_standin/qcf_control.h tells them in full):
-//   simulator   the mode at load and after reset(): the stand-in behaves as
-//               a small key SDK: order of use, a key store in the key file
-//               shared between processes, soft key files, refusals with their
-//               own CODES, log lines gated by the "logLevel" setting.
-//   permissive  only when asked for with reset({ simulate: false }): every
-//               call is answered at once, in any order, from memory, with
-//               DEFAULTS unless scripted, for tests that look only at what
-//               reached the SDK.
-// Both modes record every call.
+// The simulator behaves as a small key SDK (qcf_standin/qcf_control.h tells
+// it in full): order of use, a key store in the key file shared between
+// processes, soft key files, refusals with their own CODES, log lines gated
+// by the "logLevel" setting. Scripts override its answers. Every call is
+// recorded.
 //
 // Recorded arguments per call (calls(); callsRaw() gives texts as Buffers):
 //   text -> string, record -> Buffer (all its bytes on entry), number ->
@@ -54,25 +49,7 @@ function loadControl() {
 
 const control = loadControl();
 
-// What the stand-in answers in permissive mode when nothing is scripted.
-const DEFAULTS = Object.freeze({
-  token: 'standin-token-0001', // first login after reset(); each QCF_Finish
-  // that ends a login moves on to the next number
-  validSeconds: 3600,
-  groupIdPrefix: 'standin-group-', // followed by 0001, 0002, ... after reset()
-  keyLength: 32,
-  spm: Object.freeze({
-    keyTag: 'standin-spm-0001',
-    keySource: 'standin in-memory key store',
-    totalKeySize: 1048576,
-    usedKeySize: 65536,
-    keyBasePostion: 4096,
-  }),
-  version: 'libqcf stand-in 1.0.0',
-});
-
-// The stand-in's own failure codes; the simulator uses all of them, the
-// permissive mode the first five and INTERNAL_ERROR.
+// The stand-in's own failure codes.
 const CODES = Object.freeze({
   INVALID_ARGUMENT: 0x0a000001, // a required pointer is null, a text empty
   NOT_LOGGED_IN: 0x0a000002, // a key operation before a login; a null token
@@ -103,24 +80,23 @@ const CODES = Object.freeze({
 
 // Forgets recorded calls, scripts and the SDK's session (stage, settings,
 // key file path, login, key handles; key files stay). Options:
-//   simulate      true (default): simulator mode; false: permissive mode
 //   dropHandlers  true: uninstall the SDK's log and exception handlers
 // A boolean stands for { dropHandlers }.
 function reset(options = {}) {
-  const { simulate = true, dropHandlers = false } =
-    typeof options === 'boolean' ? { dropHandlers: options } : options;
-  control.reset({ simulate: Boolean(simulate), dropHandlers: Boolean(dropHandlers) });
+  const { dropHandlers = false } = typeof options === 'boolean' ? { dropHandlers: options } : options;
+  control.reset({ dropHandlers: Boolean(dropHandlers) });
 }
 
 // Queues a scripted answer for the next `times` calls of `name` (default 1,
-// negative: every later call). In simulator mode only `code` (which answers
-// in the simulator's place: the call does nothing else), `emit` and the
-// text of QCF_ErrMessage / QCF_GetSDKVersion apply; all of it in permissive
-// mode:
-//   code        return code; without it, scripted outputs mean 0 and a
-//               script without outputs keeps the default code
+// negative: every later call):
+//   code        answers in the simulator's place: the call does nothing
+//               else; without it, scripted outputs mean 0 and a script
+//               without outputs keeps the simulator's code
+// Scripted outputs are written over the simulator's (never past a buffer,
+// and never when an output pointer is null):
 //   bytes | token | text   output bytes (string as UTF-8, Buffer, or null):
-//               the login token (null: *token = NULL), the group id, the key
+//               the login token (null: *token = NULL; the session takes a
+//               scripted one as its own), the group id, the key
 //               bytes (at most 256 written), the raw SPM record (at most 396),
 //               the QCF_ErrMessage / QCF_GetSDKVersion text (null: NULL)
 //   number      login validity, or the key length QCF_ExportKey reports
@@ -147,7 +123,7 @@ function emitAsync({
 
 // A slow SDK: from now on QCF_PreActivate, QCF_Init, the logins, the key
 // operations and QCF_Finish each take at least `ms` milliseconds (at most
-// 60000; 0: none), in both modes; the setters and text look-ups answer at
+// 60000; 0: none); the setters and text look-ups answer at
 // once. The calls are recorded and scripted as ever. reset() returns to the
 // value of the environment variable QCF_STANDIN_DELAY_MS (0 without it).
 function setDelay(ms) {
@@ -198,7 +174,6 @@ function tempCwd() {
 }
 
 module.exports = {
-  DEFAULTS,
   CODES,
   reset,
   script,
@@ -211,10 +186,5 @@ module.exports = {
   callsOf,
   names,
   errorText,
-  simulating: () => control.simulating(),
   tempCwd,
-  // The QCF_ functions called straight from JavaScript, for tests of the
-  // stand-in itself (see qcf_standin/control_direct.cc), with capturing
-  // handlers: direct.QCF_SetLogHandler(true), then direct.handled().
-  direct: control.direct,
 };

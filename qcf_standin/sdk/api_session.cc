@@ -4,8 +4,6 @@
 #include "call_frame.h"
 #include "errors.h"
 #include "guard.h"
-#include "key_store.h"
-#include "mode.h"
 #include "qcf.h"
 #include "simulator.h"
 
@@ -13,17 +11,14 @@ using namespace qcf_standin;
 
 namespace {
 
-// Writes the login outputs: the session's token and validity, or what the
-// script gives in their place.
-int WriteLogin(const Script* script, char** token, uint32_t* validSeconds) {
+// Scripted login outputs: the token (which the session then takes as its
+// own) and its validity.
+int WriteLogin(const Script& script, char** token, uint32_t* validSeconds) {
   if (!token || !validSeconds) return kInvalidArgument;
-  const bool scriptedToken = script && script->hasBytes;
-  char* issued = Store().Login(
-      scriptedToken && !script->bytesNull ? &script->bytes : nullptr);
-  *token = scriptedToken && script->bytesNull ? nullptr : issued;
-  *validSeconds = script && script->number
-                      ? static_cast<uint32_t>(*script->number)
-                      : kTokenValidSeconds;
+  if (script.hasBytes) {
+    *token = script.bytesNull ? nullptr : Sim().AdoptToken(script.bytes);
+  }
+  if (script.number) *validSeconds = static_cast<uint32_t>(*script.number);
   return kOk;
 }
 
@@ -36,34 +31,25 @@ QCF_API int QCF_Init(QCF_ServerInfo* server, QCF_UserInfo* user,
   return Guarded<int>(kInternalError, [&] {
     CallFrame frame("QCF_Init",
                     {RecordArg(server), RecordArg(user), RecordArg(csp)});
-    if (Simulating()) {
-      return frame.Simulate([&] { return Sim().Init(server, user, csp); });
-    }
-    if (!server || !user || !csp) {
-      return frame.Finish(kInvalidArgument, kLogLine);
-    }
-    return frame.Finish(kOk, kLogLine);
+    return frame.Answer([&] { return Sim().Init(server, user, csp); });
   });
 }
 
 QCF_API int QCF_Finish(void) {
   return Guarded<int>(kInternalError, [] {
     CallFrame frame("QCF_Finish", {});
-    if (Simulating()) return frame.Simulate([&] { return Sim().Finish(); });
-    Store().EndSession();
-    return frame.Finish(kOk, kLogLine);
+    return frame.Answer([&] { return Sim().Finish(); });
   });
 }
 
 QCF_API int QCF_Auth(char** token, uint32_t* validSeconds) {
   return Guarded<int>(kInternalError, [&] {
     CallFrame frame("QCF_Auth", {HandleArg(token), HandleArg(validSeconds)});
-    if (Simulating()) {
-      return frame.Simulate(
-          [&] { return Sim().Login(nullptr, token, validSeconds); });
-    }
-    return frame.Finish(WriteLogin(frame.script(), token, validSeconds),
-                        kLogLine);
+    return frame.Answer(
+        [&] { return Sim().Login(nullptr, token, validSeconds); },
+        [&](const Script& script) {
+          return WriteLogin(script, token, validSeconds);
+        });
   });
 }
 
@@ -73,15 +59,14 @@ QCF_API int QCF_Auth_pubkey_WithInfo(QCF_ServerInfo* server, QCF_UserInfo* user,
     CallFrame frame("QCF_Auth_pubkey_WithInfo",
                     {RecordArg(server), RecordArg(user), HandleArg(token),
                      HandleArg(validSeconds)});
-    if (Simulating()) {
-      return frame.Simulate([&] {
-        return server && user ? Sim().Login(server, token, validSeconds)
-                              : Refused(kInvalidArgument);
-      });
-    }
-    if (!server || !user) return frame.Finish(kInvalidArgument, kLogLine);
-    return frame.Finish(WriteLogin(frame.script(), token, validSeconds),
-                        kLogLine);
+    return frame.Answer(
+        [&] {
+          return server && user ? Sim().Login(server, token, validSeconds)
+                                : Refused(kInvalidArgument);
+        },
+        [&](const Script& script) {
+          return WriteLogin(script, token, validSeconds);
+        });
   });
 }
 
@@ -95,16 +80,10 @@ QCF_API int QCF_FillKey_WithPubkey(const char* serverAddr, uint32_t port,
                     {TextArg(serverAddr), NumberArg(port),
                      NumberArg(serverType), TextArg(userTokenHandle),
                      RecordArg(item), NumberAtArg(overWriteFlag)});
-    if (Simulating()) {
-      return frame.Simulate([&] {
-        return Sim().FillKey(serverAddr, port, userTokenHandle, item,
-                             overWriteFlag);
-      });
-    }
-    if (!serverAddr || !userTokenHandle || !item || !overWriteFlag) {
-      return frame.Finish(kInvalidArgument, kLogLine);
-    }
-    return frame.Finish(kOk, kLogLine);
+    return frame.Answer([&] {
+      return Sim().FillKey(serverAddr, port, userTokenHandle, item,
+                           overWriteFlag);
+    });
   });
 }
 
@@ -112,11 +91,7 @@ QCF_API int QCF_ReFillKey(const char* token, uint32_t second, uint32_t third) {
   return Guarded<int>(kInternalError, [&] {
     CallFrame frame("QCF_ReFillKey",
                     {TextArg(token), NumberArg(second), NumberArg(third)});
-    if (Simulating()) {
-      return frame.Simulate(
-          [&] { return Sim().ReFillKey(token, second, third); });
-    }
-    return frame.Finish(Store().CheckToken(token), kLogLine);
+    return frame.Answer([&] { return Sim().ReFillKey(token, second, third); });
   });
 }
 

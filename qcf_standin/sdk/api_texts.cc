@@ -5,8 +5,6 @@
 #include "errors.h"
 #include "guard.h"
 #include "intern.h"
-#include "key_store.h"
-#include "mode.h"
 #include "qcf.h"
 #include "simulator.h"
 
@@ -21,6 +19,7 @@ const char* ScriptedText(const Script* script, const char* text) {
 }
 
 constexpr const char* kFailedText = "internal error of the key library";
+constexpr const char* kSdkVersion = "libqcf stand-in 1.0.0";
 
 }  // namespace
 
@@ -29,10 +28,7 @@ extern "C" {
 QCF_API const char* QCF_ErrMessage(int code) {
   return Guarded<const char*>(kFailedText, [&] {
     CallFrame frame("QCF_ErrMessage", {NumberArg(code)});
-    if (Simulating()) {
-      frame.FinishSimulated(Done(std::to_string(code)),
-                            CallFrame::kLookupLogLevel);
-    }
+    frame.Finish(Done(std::to_string(code)), CallFrame::kLookupLogLevel);
     return ScriptedText(frame.script(), ErrorText(code));
   });
 }
@@ -40,9 +36,7 @@ QCF_API const char* QCF_ErrMessage(int code) {
 QCF_API const char* QCF_GetSDKVersion(void) {
   return Guarded<const char*>(kFailedText, [] {
     CallFrame frame("QCF_GetSDKVersion", {});
-    if (Simulating()) {
-      frame.FinishSimulated(Done(""), CallFrame::kLookupLogLevel);
-    }
+    frame.Finish(Done(""), CallFrame::kLookupLogLevel);
     return ScriptedText(frame.script(), kSdkVersion);
   });
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <utility>
@@ -17,33 +18,47 @@ namespace qcf_standin {
 
 namespace {
 
-// The calls that would talk to the key server or change the session. The
-// setters (QCF_Custom, QCF_SetKeyFilePath, QCF_SetLogHandler,
-// QCF_SetExceptionHandler) and the text look-ups (QCF_ErrMessage,
-// QCF_GetSDKVersion) answer at once.
-constexpr const char* kDelayedCalls[] = {
-    "QCF_PreActivate",
-    "QCF_Init",
-    "QCF_Auth",
-    "QCF_Auth_pubkey_WithInfo",
-    "QCF_FillKey_WithPubkey",
-    "QCF_ReFillKey",
-    "QCF_GetSPMKeyInfo",
-    "QCF_CreateGroup",
-    "QCF_ApplyKeyWithGroupID",
-    "QCF_ExportKey",
-    "QCF_ReportSPMWithSignPubkey",
-    "QCF_Finish",
+// Every function of the library, and whether it would talk to the key
+// server or change the session: those wait out the call delay. The setters
+// and the text look-ups answer at once.
+struct Function {
+  const char* name;
+  bool delayed;
+};
+constexpr Function kFunctions[] = {
+    {"QCF_PreActivate", true},
+    {"QCF_Custom", false},
+    {"QCF_SetKeyFilePath", false},
+    {"QCF_SetLogHandler", false},
+    {"QCF_SetExceptionHandler", false},
+    {"QCF_Init", true},
+    {"QCF_Finish", true},
+    {"QCF_Auth", true},
+    {"QCF_Auth_pubkey_WithInfo", true},
+    {"QCF_FillKey_WithPubkey", true},
+    {"QCF_ReFillKey", true},
+    {"QCF_GetSPMKeyInfo", true},
+    {"QCF_CreateGroup", true},
+    {"QCF_ApplyKeyWithGroupID", true},
+    {"QCF_ExportKey", true},
+    {"QCF_ReportSPMWithSignPubkey", true},
+    {"QCF_ErrMessage", false},
+    {"QCF_GetSDKVersion", false},
 };
 
-constexpr const char* kDelayVariable = "QCF_STANDIN_DELAY_MS";
+const Function* FindFunction(const char* name) {
+  for (const Function& function : kFunctions) {
+    if (std::strcmp(name, function.name) == 0) return &function;
+  }
+  return nullptr;
+}
 
 bool IsDelayed(const char* name) {
-  for (const char* delayed : kDelayedCalls) {
-    if (std::strcmp(name, delayed) == 0) return true;
-  }
-  return false;
+  const Function* function = FindFunction(name);
+  return function && function->delayed;
 }
+
+constexpr const char* kDelayVariable = "QCF_STANDIN_DELAY_MS";
 
 // Decimal digits only, cut to the maximum (which also keeps a long run of
 // digits from overflowing); anything else means 0.
@@ -91,6 +106,14 @@ void Wait(uint32_t milliseconds) {
 
 }  // namespace
 
+const char* FunctionName(size_t index) {
+  return index < std::size(kFunctions) ? kFunctions[index].name : nullptr;
+}
+
+bool IsFunctionName(const char* name) {
+  return name && FindFunction(name) != nullptr;
+}
+
 uint32_t CallDelay() {
   const int64_t set = setDelay.load();
   return set >= 0 ? static_cast<uint32_t>(set) : EnvironmentDelay();
@@ -115,17 +138,7 @@ CallFrame::CallFrame(const char* name, std::vector<Arg> args) : name_(name) {
   if (delay > 0 && IsDelayed(name)) Wait(delay);
 }
 
-int CallFrame::Finish(int code, bool logLine) {
-  if (script_ && script_->code) code = *script_->code;
-  if (logLine) {
-    std::string line = name_;
-    line += code == 0 ? ": ok" : ": error " + std::to_string(code);
-    EmitLog(line.c_str());
-  }
-  return code;
-}
-
-int CallFrame::FinishSimulated(const Outcome& outcome, uint32_t level) {
+int CallFrame::Finish(const Outcome& outcome, uint32_t level) {
   const int code = script_ && script_->code ? *script_->code : outcome.code;
   if (!outcome.fault.empty()) {
     Emission fault;

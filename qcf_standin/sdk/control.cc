@@ -4,8 +4,6 @@
 #include "errors.h"
 #include "guard.h"
 #include "handlers.h"
-#include "key_store.h"
-#include "mode.h"
 #include "qcf_control.h"
 #include "recorder.h"
 #include "script.h"
@@ -35,17 +33,19 @@ QCF_API void qcfctl_reset(int flags) {
   GuardedVoid([&] {
     ClearCalls();
     ClearScripts();
-    Store().Reset();
     Sim().Reset();
-    SetSimulating((flags & QCFCTL_RESET_PERMISSIVE) == 0);
     if (flags & QCFCTL_RESET_DROP_HANDLERS) DropHandlers();
     SetRecording(true);
     ResetCallDelay();
   });
 }
 
-QCF_API int qcfctl_simulating(void) {
-  return Guarded<int>(0, [] { return Simulating() ? 1 : 0; });
+QCF_API int qcfctl_is_function(const char* name) {
+  return Guarded<int>(0, [&] { return IsFunctionName(name) ? 1 : 0; });
+}
+
+QCF_API const char* qcfctl_function_name(size_t index) {
+  return Guarded<const char*>(nullptr, [&] { return FunctionName(index); });
 }
 
 QCF_API void qcfctl_set_recording(int enabled) {

@@ -158,4 +158,11 @@ Outcome Simulator::Login(const QCF_ServerInfo* server, char** token,
               std::to_string(lifetime) + " s");
 }
 
+char* Simulator::AdoptToken(const std::string& token) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  char* text = InternText(token);
+  if (stage_ == Stage::kLoggedIn) token_ = text;
+  return text;
+}
+
 }  // namespace qcf_standin

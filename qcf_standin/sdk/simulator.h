@@ -69,6 +69,9 @@ class Simulator {
   // `server` is null for QCF_Auth, which logs in to the server of QCF_Init.
   Outcome Login(const QCF_ServerInfo* server, char** token,
                 uint32_t* validSeconds);
+  // A scripted token in place of the login's: the session takes it as its
+  // own while logged in. Returns the text to hand out.
+  char* AdoptToken(const std::string& token);
 
   // Filling and refilling (sim_fill.cc).
   Outcome FillKey(const char* serverAddr, uint32_t port,

@@ -1,0 +1,361 @@
+// The stand-in libqcf called directly: what the add-on's tests rely on when
+// they read its record of calls and script its answers.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "errors.h"
+#include "qcf.h"
+#include "qcf_control.h"
+
+using namespace qcf_standin;
+
+namespace {
+
+struct Handled {
+  int kind;  // 0 log, 1 exception
+  int value;
+  std::string message;
+  bool isNull;
+  uint64_t thread;
+};
+std::mutex handledMutex;
+std::vector<Handled> handled;
+
+void Capture(int kind, int value, const char* message) {
+  std::lock_guard<std::mutex> lock(handledMutex);
+  handled.push_back(
+      {kind, value, message ? message : "", !message, qcfctl_thread_id()});
+}
+void OnLog(const char* message) { Capture(0, 0, message); }
+void OnException(int value, const char* message) { Capture(1, value, message); }
+
+std::string ArgText(size_t call, size_t arg) {
+  const unsigned char* data = nullptr;
+  size_t size = 0;
+  double number = 0;
+  qcfctl_call_arg(call, arg, &data, &size, &number);
+  return std::string(reinterpret_cast<const char*>(data), size);
+}
+
+double ArgNumber(size_t call, size_t arg) {
+  const unsigned char* data = nullptr;
+  size_t size = 0;
+  double number = 0;
+  qcfctl_call_arg(call, arg, &data, &size, &number);
+  return number;
+}
+
+void Script(const char* name, int times, int code) {
+  qcfctl_script_begin(name, times);
+  qcfctl_script_code(code);
+  qcfctl_script_end();
+}
+
+void ScriptBytes(const char* name, const std::string& bytes) {
+  qcfctl_script_begin(name, 1);
+  qcfctl_script_bytes(bytes.data(), bytes.size(), 0);
+  qcfctl_script_end();
+}
+
+class Standin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("standin-test-" + std::to_string(std::rand()));
+    std::filesystem::create_directories(dir_);
+    qcfctl_reset(QCFCTL_RESET_DROP_HANDLERS);
+    handled.clear();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  // Pre-activation, a key file in the test's directory, QCF_Init, a login.
+  char* LogIn() {
+    EXPECT_EQ(QCF_PreActivate(), kOk);
+    EXPECT_EQ(QCF_SetKeyFilePath((dir_ / "keys.store").string().c_str()), kOk);
+    QCF_ServerInfo server{};
+    std::strcpy(server.host, "keys.local");
+    server.port = 18000;
+    QCF_UserInfo user{};
+    QCF_CspInfo csp{};
+    EXPECT_EQ(QCF_Init(&server, &user, &csp), kOk);
+    char* token = nullptr;
+    uint32_t valid = 0;
+    EXPECT_EQ(QCF_Auth(&token, &valid), kOk);
+    return token;
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(Standin, RecordsArgumentsInOrderOnTheCallingThreadWithRecordsWhole) {
+  QCF_FillKeyItem item;
+  std::memset(&item, 0x5a, sizeof item);
+  uint32_t flag = 7;
+  int32_t cell = -1;
+  char groupId[64] = "in";
+  QCF_Custom("\xe9\x94\xae", nullptr);
+  QCF_FillKey_WithPubkey("host", 4294967295u, 2, "", &item, &flag);
+  QCF_CreateGroup("g", 1, &cell, "t", groupId);
+  QCF_ExportKey(nullptr, nullptr, nullptr);
+  ASSERT_EQ(qcfctl_call_count(), 4u);
+  const char* names[] = {"QCF_Custom", "QCF_FillKey_WithPubkey",
+                         "QCF_CreateGroup", "QCF_ExportKey"};
+  for (size_t call = 0; call < 4; ++call) {
+    EXPECT_STREQ(qcfctl_call_name(call), names[call]);
+    EXPECT_EQ(qcfctl_call_thread(call), qcfctl_thread_id());
+  }
+  const unsigned char* data = nullptr;
+  size_t size = 0;
+  double number = 0;
+  EXPECT_EQ(ArgText(0, 0), "\xe9\x94\xae");
+  EXPECT_EQ(qcfctl_call_arg(0, 1, &data, &size, &number), QCFCTL_ARG_NULL);
+  EXPECT_EQ(ArgNumber(1, 1), 4294967295.0);
+  EXPECT_EQ(ArgText(1, 4), std::string(sizeof item, '\x5a'));
+  EXPECT_EQ(ArgNumber(1, 5), 7);
+  EXPECT_EQ(ArgNumber(2, 2), -1);
+  EXPECT_EQ(qcfctl_call_arg(2, 4, &data, &size, &number), QCFCTL_ARG_BYTES);
+  EXPECT_EQ(size, 64u);
+  EXPECT_EQ(qcfctl_call_arg(3, 0, &data, &size, &number), QCFCTL_ARG_HANDLE);
+  EXPECT_EQ(number, 0);
+}
+
+TEST_F(Standin, ScriptsQueuePerFunctionAndAnswerInTheSimulatorsPlace) {
+  Script("QCF_Finish", 2, 5);
+  Script("QCF_Finish", 1, -7);
+  Script("QCF_PreActivate", -1, static_cast<int>(0x80000001u));
+  const std::vector<int> finishes = {QCF_Finish(), QCF_Finish(), QCF_Finish(),
+                                     QCF_Finish()};
+  EXPECT_EQ(finishes, (std::vector<int>{5, 5, -7, kNotInitialised}));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(QCF_PreActivate(), -0x7fffffff);
+  // A scripted code changes nothing: the session is still not activated.
+  QCF_ServerInfo server{};
+  QCF_UserInfo user{};
+  QCF_CspInfo csp{};
+  EXPECT_EQ(QCF_Init(&server, &user, &csp), kNotActivated);
+  EXPECT_EQ(qcfctl_is_function("QCF_Nope"), 0);
+  EXPECT_STREQ(qcfctl_function_name(0), "QCF_PreActivate");
+  EXPECT_EQ(qcfctl_function_name(18), nullptr);
+}
+
+TEST_F(Standin, ScriptedOutputsOverrideTheSimulatorNeverPastTheirBuffers) {
+  char* token = LogIn();
+  // A scripted token becomes the session's own.
+  ScriptBytes("QCF_Auth", "scripted-token");
+  char* scripted = nullptr;
+  uint32_t valid = 0;
+  ASSERT_EQ(QCF_Auth(&scripted, &valid), kOk);
+  EXPECT_STREQ(scripted, "scripted-token");
+  EXPECT_EQ(valid, 3600u);
+  EXPECT_EQ(QCF_ReFillKey(token, 1, 32), kTokenInvalid);
+  EXPECT_EQ(QCF_ReFillKey("scripted-token", 1, 32), kOk);
+
+  struct Guarded {
+    QCF_SpmKeyInfo info;
+    unsigned char after[8];
+  } spm;
+  std::memset(&spm, 0, sizeof spm);
+  QCF_SpmKeyQuery query{};
+  ScriptBytes("QCF_GetSPMKeyInfo", std::string(500, 'B'));
+  EXPECT_EQ(QCF_GetSPMKeyInfo(&query, &spm.info), kOk);
+  EXPECT_EQ(spm.info.keyTag[0], 'B');
+  EXPECT_EQ(spm.after[0], 0);
+
+  struct {
+    char id[64];
+    char after[8];
+  } group{};
+  qcfctl_script_begin("QCF_CreateGroup", 1);
+  qcfctl_script_bytes(std::string(70, 'x').data(), 70, 0);
+  qcfctl_script_code(4);
+  qcfctl_script_end();
+  EXPECT_EQ(QCF_CreateGroup("a", 1, nullptr, "b", group.id), 4);
+  EXPECT_EQ(std::string(group.id, 64), std::string(64, 'x'));
+  EXPECT_EQ(group.after[0], 0);
+
+  struct {
+    unsigned char key[256];
+    unsigned char after[8];
+  } key{};
+  int32_t keyLen = 0;
+  qcfctl_script_begin("QCF_ExportKey", 1);
+  qcfctl_script_bytes(std::string(300, '\xab').data(), 300, 0);
+  qcfctl_script_number(300);
+  qcfctl_script_end();
+  EXPECT_EQ(QCF_ExportKey(nullptr, &keyLen, key.key), kOk);
+  EXPECT_EQ(keyLen, 300);
+  EXPECT_EQ(key.key[255], 0xab);
+  EXPECT_EQ(key.after[0], 0);
+
+  void* handle = &key;
+  qcfctl_script_begin("QCF_ApplyKeyWithGroupID", 1);
+  qcfctl_script_null_handle();
+  qcfctl_script_end();
+  EXPECT_EQ(QCF_ApplyKeyWithGroupID("no", "group", &handle), kOk);
+  EXPECT_EQ(handle, nullptr);
+
+  ScriptBytes("QCF_ErrMessage", "\xe5\xa4\xb1");
+  qcfctl_script_begin("QCF_ErrMessage", 1);
+  qcfctl_script_bytes(nullptr, 0, 1);
+  qcfctl_script_end();
+  EXPECT_STREQ(QCF_ErrMessage(1), "\xe5\xa4\xb1");
+  EXPECT_EQ(QCF_ErrMessage(1), nullptr);
+  EXPECT_STREQ(QCF_ErrMessage(1), qcfctl_error_text(1));
+}
+
+TEST_F(Standin, NullPointersAreRefusedEvenWhenOutputsAreScripted) {
+  LogIn();
+  QCF_ServerInfo server{};
+  QCF_UserInfo user{};
+  QCF_SpmKeyQuery query{};
+  uint32_t valid = 0;
+  const std::vector<std::pair<const char*, std::function<int()>>> calls = {
+      {"QCF_Custom", [] { return QCF_Custom("k", nullptr); }},
+      {"QCF_SetKeyFilePath", [] { return QCF_SetKeyFilePath(nullptr); }},
+      {"QCF_Init", [&] { return QCF_Init(&server, nullptr, nullptr); }},
+      {"QCF_Auth", [&] { return QCF_Auth(nullptr, &valid); }},
+      {"QCF_Auth_pubkey_WithInfo",
+       [&] {
+         return QCF_Auth_pubkey_WithInfo(nullptr, &user, nullptr, &valid);
+       }},
+      {"QCF_GetSPMKeyInfo", [&] { return QCF_GetSPMKeyInfo(&query, nullptr); }},
+      {"QCF_CreateGroup",
+       [] { return QCF_CreateGroup("a", 1, nullptr, "b", nullptr); }},
+      {"QCF_ApplyKeyWithGroupID",
+       [] { return QCF_ApplyKeyWithGroupID("a", "b", nullptr); }},
+      {"QCF_ExportKey",
+       [] { return QCF_ExportKey(nullptr, nullptr, nullptr); }},
+      {"QCF_ReportSPMWithSignPubkey",
+       [] { return QCF_ReportSPMWithSignPubkey(nullptr, "b", 1); }},
+  };
+  for (const auto& [name, call] : calls) {
+    qcfctl_script_begin(name, 1);
+    qcfctl_script_bytes("x", 1, 0);
+    qcfctl_script_number(1);
+    qcfctl_script_end();
+    EXPECT_EQ(call(), kInvalidArgument) << name;
+  }
+}
+
+TEST_F(Standin, HandlerCallsInOrderOnTheCallingOrAnOwnThread) {
+  QCF_SetLogHandler(OnLog);
+  QCF_SetExceptionHandler(OnException);
+  handled.clear();
+  qcfctl_script_begin("QCF_PreActivate", 1);
+  qcfctl_script_emit(0, 0, "first", 0);
+  qcfctl_script_emit(1, 42, "second", 1);
+  qcfctl_script_emit(0, 0, nullptr, 0);
+  qcfctl_script_end();
+  QCF_PreActivate();
+  ASSERT_EQ(handled.size(), 4u);
+  EXPECT_EQ(handled[0].message, "first");
+  EXPECT_EQ(handled[1].kind, 1);
+  EXPECT_EQ(handled[1].value, 42);
+  EXPECT_NE(handled[1].thread, qcfctl_thread_id());
+  EXPECT_TRUE(handled[2].isNull);
+  EXPECT_EQ(handled[3].message, "QCF_PreActivate: ok (pre-activated)");
+
+  handled.clear();
+  qcfctl_emit_async(0, 0, "m", 3, 4, 1);
+  std::set<uint64_t> threads;
+  for (const Handled& h : handled) threads.insert(h.thread);
+  EXPECT_EQ(handled.size(), 12u);
+  EXPECT_EQ(threads.size(), 3u);
+  EXPECT_EQ(threads.count(qcfctl_thread_id()), 0u);
+
+  // Without waiting, joinThreads waits; without a handler nothing arrives.
+  QCF_SetLogHandler(nullptr);
+  handled.clear();
+  qcfctl_emit_async(1, 3, "x", 2, 1, 0);
+  qcfctl_emit_async(0, 0, "dropped", 2, 1, 0);
+  qcfctl_join_threads();
+  EXPECT_EQ(handled.size(), 2u);
+  for (const Handled& h : handled) EXPECT_EQ(h.kind, 1);
+}
+
+TEST_F(Standin, EveryCodeHasATextOfItsOwn) {
+  std::set<std::string> texts;
+  const int codes[] = {kInvalidArgument,    kNotLoggedIn,
+                       kTokenInvalid,       kUnknownGroup,
+                       kInvalidKeyHandle,   kNotActivated,
+                       kNotInitialised,     kTokenExpired,
+                       kBadServer,          kWrongPin,
+                       kNoKeyFile,          kKeyStoreUnreadable,
+                       kKeyStoreUnwritable, kKeyStoreBusy,
+                       kSpmExhausted,       kSpmFull,
+                       kSoftKeyExists,      kSoftKeyDirMissing,
+                       kSoftKeyPathInvalid, kKeyLenZero,
+                       kKeyLenTooLarge,     kSoftKeyWriteFailed,
+                       kRandomFailed,       kRefillAmountInvalid,
+                       kInternalError};
+  for (int code : codes) {
+    const std::string text = QCF_ErrMessage(code);
+    EXPECT_EQ(text, qcfctl_error_text(code));
+    EXPECT_EQ(text.rfind("unknown error code", 0), std::string::npos) << code;
+    texts.insert(text);
+  }
+  EXPECT_EQ(texts.size(), std::size(codes));
+  EXPECT_STREQ(QCF_ErrMessage(-3), "unknown error code -3");
+}
+
+TEST_F(Standin, ALoginTakesOnlyTheCurrentTokenAndUnterminatedRecordsWhole) {
+  char* first = LogIn();
+  char* second = nullptr;
+  uint32_t valid = 0;
+  ASSERT_EQ(QCF_Auth(&second, &valid), kOk);
+  EXPECT_EQ(QCF_ReFillKey(first, 1, 32), kTokenInvalid);
+  EXPECT_EQ(QCF_ReFillKey(nullptr, 1, 32), kNotLoggedIn);
+  EXPECT_EQ(QCF_ReFillKey(second, 1, 32), kOk);
+
+  // A host filling its 32 bytes, a PIN filling its 9: a wrong PIN.
+  QCF_Custom("useInputCspInfo", "true");
+  QCF_ServerInfo server;
+  QCF_UserInfo user;
+  QCF_CspInfo csp;
+  std::memset(&server, 'A', sizeof server);
+  std::memset(&user, 'A', sizeof user);
+  std::memset(&csp, 'A', sizeof csp);
+  EXPECT_EQ(QCF_Init(&server, &user, &csp), kWrongPin);
+  void* handle = nullptr;
+  EXPECT_EQ(QCF_ApplyKeyWithGroupID(nullptr, nullptr, &handle), kUnknownGroup);
+}
+
+using Clock = std::chrono::steady_clock;
+double MillisecondsOf(const std::function<void()>& call) {
+  const Clock::time_point start = Clock::now();
+  call();
+  return std::chrono::duration<double, std::milli>(Clock::now() - start)
+      .count();
+}
+
+TEST_F(Standin, ASlowSdkDelaysOnlyKeyServerAndSessionCallsSideBySide) {
+  constexpr uint32_t kDelay = 60;
+  qcfctl_set_delay(kDelay);
+  EXPECT_GE(MillisecondsOf([] { QCF_Finish(); }), kDelay);
+  EXPECT_GE(MillisecondsOf([] { QCF_ReFillKey(nullptr, 1, 1); }), kDelay);
+  EXPECT_LT(MillisecondsOf([] { QCF_Custom("k", "v"); }), kDelay);
+  EXPECT_LT(MillisecondsOf([] { QCF_ErrMessage(1); }), kDelay);
+  // Two threads wait side by side, not one behind the other.
+  qcfctl_set_delay(300);
+  const double both = MillisecondsOf([] {
+    std::thread other([] { QCF_Finish(); });
+    QCF_Finish();
+    other.join();
+  });
+  EXPECT_LT(both, 600);
+  qcfctl_reset(0);
+  EXPECT_LT(MillisecondsOf([] { QCF_Finish(); }), kDelay);
+}
+
+}  // namespace
