@@ -6,35 +6,19 @@
 // its own, in both modes where the mode matters.
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { spawnSync } = require('node:child_process');
 const fs = require('node:fs');
-const os = require('node:os');
 const path = require('node:path');
 const sdk = require('../helpers/sdk');
 const { preload } = require('../helpers/preload');
+const { runScenario: runLoopScenario } = require('../helpers/scenario');
 
-const SCENARIOS = path.join(__dirname, '..', 'scenarios', 'event_loop.js');
 const FIXTURE = path.join(sdk.BUILD_DIR, 'fixtures', 'libvarn_sdk_locks_and_exit.so');
 const MODES = [{ mode: 'default', env: { VARN_SDK_THREAD: '0' } }, { mode: 'SDK thread', env: { VARN_SDK_THREAD: '1' } }];
 const linuxOnly = process.platform !== 'linux' || !fs.existsSync(FIXTURE);
 // Timings and resident memory under Wine say little about Windows itself.
 const notUnderWine = process.platform === 'win32' && 'timing and memory are measured natively';
 
-// Runs a scenario in a fresh directory; `log` is the log.txt it left there.
-function runScenario(name, { env = {}, timeout = 20000, nodeArgs = [] } = {}) {
-  const cwd = fs.mkdtempSync(path.join(os.tmpdir(), 'varn-scenario-'));
-  const resultFile = path.join(cwd, 'result.json');
-  const child = spawnSync(process.execPath, [...nodeArgs, SCENARIOS, name], {
-    env: { ...process.env, VARN_RESULT_FILE: resultFile, ...env },
-    timeout,
-    cwd,
-  });
-  const read = (file) => (fs.existsSync(file) ? fs.readFileSync(file, 'utf8') : undefined);
-  const result = read(resultFile);
-  const log = read(path.join(cwd, 'log.txt')) || '';
-  fs.rmSync(cwd, { recursive: true, force: true });
-  return { status: child.status, signal: child.signal, stderr: child.stderr.toString(), value: result && JSON.parse(result), log };
-}
+const runScenario = (name, options) => runLoopScenario('event_loop', name, options);
 
 for (const { mode, env } of MODES) {
   test(`${mode}: every method reaches the SDK with the same calls and records and gives the same results`, () => {
