@@ -1,21 +1,10 @@
 #include "file_lock.h"
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#endif
+#include "platform.h"
 
 namespace qcf_standin {
 namespace {

@@ -6,16 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "platform.h"
 
 namespace qcf_standin {
 namespace {
