@@ -20,14 +20,16 @@ function run(cmd, args, options = {}) {
 
 const jsTests = jsTestFiles();
 
-// index.d.ts against a typed session and the walkthrough (test/types).
+// index.d.ts against a typed session and the walkthrough (test/types), and
+// the scenario modules with the test helpers (test/scenarios).
 function typeCheck() {
   const tsc = path.join(root, 'node_modules', 'typescript', 'bin', 'tsc');
   if (!fs.existsSync(tsc)) {
     console.error('TypeScript is not installed: run "npm install" (it is a dev dependency).');
     return false;
   }
-  return run(process.execPath, [tsc, '--noEmit', '-p', path.join('test', 'types')]);
+  // The declarations (strict), then the scenario modules and test helpers.
+  return ['types', 'scenarios'].every((project) => run(process.execPath, [tsc, '--noEmit', '-p', path.join('test', project)]));
 }
 
 const jsOnly = process.argv.includes('--js-only');
