@@ -6,7 +6,7 @@ const assert = require('node:assert/strict');
 const path = require('node:path');
 const ts = require('typescript');
 const sdk = require('../helpers/sdk');
-const { runChild } = require('../helpers/session_child');
+const { runValue } = require('../helpers/scenario');
 
 // Per declared method: whether it returns a promise, and the type and the
 // property names (null for a number or a string) of what it returns or resolves with.
@@ -37,30 +37,7 @@ function readDeclarations() {
   return { methods, rejection: propertiesOf(checker.getTypeAtLocation(declared(ts.isInterfaceDeclaration, 'ArgumentRejection').name)) };
 }
 
-// Calls every method once with arguments that pass its checks (the SDK's
-// answer does not change a shape) and reports what came back.
-function exerciseEveryMethod() {
-  return runChild(`
-    const item = { appName: 'a', keyLen: 32, softkeyPath: 'k' };
-    const fill = { serverAddr: 'kms', port: 1, serverType: 1, userTokenHandle: 't', overWriteFlag: 1, fillkeyItem: item };
-    const ARGUMENTS = {
-      preActivate: ['keys'], setKeyFilePath: ['keys'], setCustomConfig: ['logLevel', '1'], init: [1, 'u', 'a'], auth_pubkey: [1, 'u', 'a'],
-      auth: [], fillKey: [fill], fillKeySync: [fill], finish: [], getSPMKeyInfo: ['a', 'b'], reFillKey: ['', 1, 1], reFillKeySync: ['', 1, 1],
-      createGroup: ['a', 32, 'g'], applyKeyWithGroupID: ['no-such-group', 'a'], hello: ['abc'], reportSPMWithSignPubkey: ['a', 'b', 1],
-      setLogCallback: [() => {}], setEventCallback: ['onCaptureMessage', () => {}], removeEventCallback: ['onCaptureMessage'],
-    };
-    const shape = (value) =>
-      (typeof value === 'object' && value !== null ? { type: 'object', keys: Object.keys(value) } : { type: typeof value, keys: null });
-    const methods = {};
-    for (const name of Object.getOwnPropertyNames(VarnKtPlugin.prototype).filter((name) => name !== 'constructor')) {
-      const returned = plugin[name](...ARGUMENTS[name]);
-      const promise = returned instanceof Promise;
-      methods[name] = { promise, ...shape(promise ? await returned : returned) };
-    }
-    return { methods, rejection: await plugin.fillKey().then(() => null, (rejection) => shape(rejection).keys) };`).value;
-}
-
 test('the declared methods, their promises and their results are those of the add-on', () => {
-  const actual = exerciseEveryMethod();
+  const actual = runValue('sdk_lines', 'everyShape');
   assert.deepEqual(actual, readDeclarations());
 });
