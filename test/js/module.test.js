@@ -3,10 +3,11 @@
 // hello, the receiver check, and what the module file exports and links.
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { execFileSync, spawnSync } = require('node:child_process');
+const { execFileSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
 const sdk = require('../helpers/sdk');
+const { runScenario } = require('../helpers/scenario');
 
 sdk.tempCwd();
 const ADDON_PATH = path.join(sdk.BUILD_DIR, 'Release', 'VarnKtPlugin.node');
@@ -64,10 +65,9 @@ test('a receiver that is not a wrapped instance throws before the method runs', 
   assert.equal(fs.existsSync('log.txt'), false);
 });
 
-test('"node -e" with require(".") prints abc world', () => {
-  const script = "const {VarnKtPlugin}=require('.'); console.log(new VarnKtPlugin().hello('abc')); process.exit(0)";
-  const child = spawnSync(process.execPath, ['-e', script], { cwd: sdk.ROOT, encoding: 'utf8', timeout: 30000 });
-  assert.deepEqual([child.status, child.stdout, child.stderr], [0, 'abc world\n', '']);
+test('a script using the package prints abc world and nothing else, and ends by itself', () => {
+  const { status, stdout, stderr } = runScenario('loading', 'printHello');
+  assert.deepEqual([status, stdout.toString(), stderr], [0, 'abc world\n', '']);
 });
 
 // The binary tools come with the compiler the build needs.
