@@ -1,20 +1,23 @@
 'use strict';
 // Loading the add-on: its exports, the class and its prototype, construction,
-// hello, the receiver check, and what the module file exports and links.
+// hello, the receiver check, what the module file exports and links, and
+// index.d.ts against it all.
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const { execFileSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
+const ts = require('typescript');
 const sdk = require('../helpers/sdk');
-const { runScenario } = require('../helpers/scenario');
+const { runScenario, runValue } = require('../helpers/scenario');
 
 sdk.tempCwd();
 const ADDON_PATH = path.join(sdk.BUILD_DIR, 'Release', 'VarnKtPlugin.node');
 const addonExports = require(ADDON_PATH);
 const { VarnKtPlugin } = require(sdk.ROOT);
 
-// Every method in the class's order, with arguments that pass every check.
+// Every method in the class's order, with arguments that pass every check
+// (the SDK's answer does not change a result's shape).
 const fill = { serverAddr: 'h', port: 1, serverType: 1, userTokenHandle: 't', overWriteFlag: 0,
   fillkeyItem: { appName: 'a', keyLen: 1, softkeyPath: 'k' } };
 const VALID_ARGS = {
@@ -92,4 +95,41 @@ test('the module file needs libqcf and finds it through RUNPATH $ORIGIN, not RPA
   assert.equal(more.length, 0, 'one RUNPATH tag');
   if (vendor) assert.equal(runpath.split(':')[0], '$ORIGIN');
   else assert.equal(runpath, '$ORIGIN');
+});
+
+// Per declared method: whether it returns a promise, and the type and the
+// property names (null for a number or a string) of what it returns or resolves with.
+const isInstanceMethod = (member) =>
+  ts.isMethodDeclaration(member) && !member.modifiers?.some((m) => m.kind === ts.SyntaxKind.StaticKeyword);
+
+function readDeclarations() {
+  const file = path.join(sdk.ROOT, 'index.d.ts');
+  const program = ts.createProgram([file], { strict: true, noEmit: true, types: [] });
+  const errors = ts.getPreEmitDiagnostics(program).map((d) => ts.flattenDiagnosticMessageText(d.messageText, '\n'));
+  assert.deepEqual(errors, [], 'index.d.ts compiles');
+  const checker = program.getTypeChecker();
+  const source = program.getSourceFile(file);
+  const declared = (is, name) => source.statements.find((s) => is(s) && s.name?.text === name);
+  const propertiesOf = (type) => checker.getPropertiesOfType(type).map((p) => p.name);
+  const methods = {};
+  for (const member of declared(ts.isClassDeclaration, 'VarnKtPlugin').members.filter(isInstanceMethod)) {
+    let returned = checker.getReturnTypeOfSignature(checker.getSignatureFromDeclaration(member));
+    const promise = returned.symbol?.name === 'Promise';
+    if (promise) [returned] = checker.getTypeArguments(returned);
+    const keys = returned.flags & ts.TypeFlags.Object ? propertiesOf(returned) : null;
+    const entry = { promise, type: keys ? 'object' : checker.typeToString(returned), keys };
+    const name = member.name.getText(source);
+    // Overloads (setEventCallback) must agree on what they return.
+    if (methods[name]) assert.deepEqual(entry, methods[name], `overloads of ${name}`);
+    methods[name] = entry;
+  }
+  return { methods, rejection: propertiesOf(checker.getTypeAtLocation(declared(ts.isInterfaceDeclaration, 'ArgumentRejection').name)) };
+}
+
+// index.d.ts: the declared methods are exactly the prototype's, each declared
+// promise is a promise, and every result has exactly the properties, in order,
+// that the add-on sets.
+// A child, since the add-on prints on the console.
+test('the declared methods, their promises and their results are those of the add-on', () => {
+  assert.deepEqual(runValue('sdk_lines', 'everyShape', { args: [VALID_ARGS] }), readDeclarations());
 });

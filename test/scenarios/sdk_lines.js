@@ -1,7 +1,7 @@
 'use strict';
-// Scenarios of events, misbehaving_sdk and declarations tests: handlers
-// collected, SDK threads storming, the process ending under load, and every
-// method's result shape.
+// Scenarios of the events, misbehaving_sdk and module tests: handlers
+// collected, SDK threads storming, the process ending under load, and the
+// shape of every method's result.
 const turns = async (n = 1) => { for (let i = 0; i < n; i++) await new Promise((r) => setImmediate(r)); };
 
 module.exports = {
@@ -110,25 +110,17 @@ module.exports = {
     if (from === 'promise') plugin.getSPMKeyInfo('a', 'b').then(() => process.exit(11));
   },
 
-  // Calls every method once with arguments that pass its checks (the SDK's
-  // answer does not change a shape) and reports what came back.
-  async everyShape({ plugin, VarnKtPlugin }) {
-    const item = { appName: 'a', keyLen: 32, softkeyPath: 'k' };
-    const fill = { serverAddr: 'kms', port: 1, serverType: 1, userTokenHandle: 't', overWriteFlag: 1, fillkeyItem: item };
-    const ARGUMENTS = {
-      preActivate: ['keys'], setKeyFilePath: ['keys'], setCustomConfig: ['logLevel', '1'], init: [1, 'u', 'a'], auth_pubkey: [1, 'u', 'a'],
-      auth: [], fillKey: [fill], fillKeySync: [fill], finish: [], getSPMKeyInfo: ['a', 'b'], reFillKey: ['', 1, 1], reFillKeySync: ['', 1, 1],
-      createGroup: ['a', 32, 'g'], applyKeyWithGroupID: ['no-such-group', 'a'], hello: ['abc'], reportSPMWithSignPubkey: ['a', 'b', 1],
-      setLogCallback: [() => {}], setEventCallback: ['onCaptureMessage', () => {}], removeEventCallback: ['onCaptureMessage'],
-    };
+  // Calls every method once (args[0]: arguments by name, callbacks as null)
+  // and reports the shape of what came back.
+  async everyShape({ plugin, args: [ARGUMENTS] }) {
     const shape = (value) =>
       (typeof value === 'object' && value !== null ? { type: 'object', keys: Object.keys(value) } : { type: typeof value, keys: null });
     const methods = {};
-    for (const name of Object.getOwnPropertyNames(VarnKtPlugin.prototype).filter((n) => n !== 'constructor')) {
-      const returned = plugin[name](...ARGUMENTS[name]);
+    for (const [name, args] of Object.entries(ARGUMENTS)) {
+      const returned = plugin[name](...args.map((arg) => (arg === null ? () => {} : arg)));
       const promise = returned instanceof Promise;
       methods[name] = { promise, ...shape(promise ? await returned : returned) };
     }
-    return { methods, rejection: await plugin.fillKey().then(() => null, (rejection) => shape(rejection).keys) };
+    return { methods, rejection: await plugin.fillKey().then(() => null, (reason) => shape(reason).keys) };
   },
 };
