@@ -2,18 +2,18 @@
 // The package entry (index.js) with VARN_BUILD_DIR at a prepared directory.
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { spawnSync } = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { preload } = require('../helpers/preload');
+const { runValue } = require('../helpers/scenario');
 
 const ROOT = path.resolve(__dirname, '..', '..');
 const BUILD_DIR = path.resolve(ROOT, process.env.VARN_BUILD_DIR || 'build');
 
 // Loads the package in a child whose build directory holds the given files
 // (name -> source path or contents) in its Release folder, and reports what
-// it got. The child runs there, so nothing it logs lands in the repository.
+// it got.
 function loadPackage(files) {
   const buildDir = fs.mkdtempSync(path.join(os.tmpdir(), 'varn-entry-'));
   fs.mkdirSync(path.join(buildDir, 'Release'));
@@ -21,19 +21,8 @@ function loadPackage(files) {
     const target = path.join(buildDir, 'Release', name);
     if (Buffer.isBuffer(source)) fs.writeFileSync(target, source); else fs.copyFileSync(source, target);
   }
-  const child = spawnSync(process.execPath, ['-e', `
-    let report;
-    try {
-      const mod = require(${JSON.stringify(ROOT)});
-      report = { keys: Object.keys(mod), hello: new mod.VarnKtPlugin().hello('abc'), sdk: mod.sdkInfo() };
-    } catch (err) { report = { isError: err instanceof Error, message: String(err && err.message) }; }
-    require('node:fs').writeFileSync('report.json', JSON.stringify(report));
-    process.exit(0);`], {
-    cwd: buildDir, env: { ...process.env, VARN_BUILD_DIR: buildDir, LD_LIBRARY_PATH: '', LD_PRELOAD: preload() }, encoding: 'utf8', timeout: 30000,
-  });
   try {
-    assert.equal(child.status, 0, child.stderr);
-    return { buildDir, ...JSON.parse(fs.readFileSync(path.join(buildDir, 'report.json'), 'utf8')) };
+    return { buildDir, ...runValue('loading', 'loadPackage', { env: { VARN_BUILD_DIR: buildDir, LD_LIBRARY_PATH: '', LD_PRELOAD: preload() } }) };
   } finally {
     fs.rmSync(buildDir, { recursive: true, force: true });
   }
@@ -95,12 +84,7 @@ for (const [name, holds, env, expected] of [
       }
       if (holds.includes('prebuild')) fs.copyFileSync(addon, path.join(pkg, PREBUILT));
       if (holds.includes('build')) fs.copyFileSync(addon, path.join(pkg, dirs.build, 'VarnKtPlugin.node'));
-      const child = spawnSync(process.execPath, ['-e', `
-        try { console.log(JSON.stringify(require(process.argv[1]).sdkInfo())); } catch (err) { console.log(JSON.stringify(err.message)); }
-        process.exit(0);`, pkg], {
-        cwd: pkg, env: { ...process.env, VARN_BUILD_DIR: '', ...env, LD_LIBRARY_PATH: '', LD_PRELOAD: preload() }, encoding: 'utf8', timeout: 30000,
-      });
-      const report = JSON.parse(child.stdout.split('\n').filter(Boolean).pop());
+      const report = runValue('loading', 'sdkInfoOf', { args: [pkg], env: { VARN_BUILD_DIR: '', ...env, LD_LIBRARY_PATH: '', LD_PRELOAD: preload() } });
       if (expected instanceof RegExp) return assert.match(report, expected);
       assert.equal(report.addon, path.join(pkg, expected));
       assert.equal(report.path, path.join(fs.realpathSync(pkg), path.dirname(expected), 'libqcf.so'));

@@ -4,7 +4,7 @@ const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const sdk = require('../helpers/sdk');
-const { runChild } = require('../helpers/session_child');
+const { runValue } = require('../helpers/scenario');
 
 sdk.tempCwd();
 const { VarnKtPlugin } = require(sdk.ROOT);
@@ -105,34 +105,9 @@ test('every live instance gets every event, from any thread, each thread\'s in t
   }
 });
 
-// Events are queued for `doomed` while it listens; it stops listening and is
-// collected before they run. A throwaway instance's collection leaves the
-// log callback in force.
 test('an instance collected after removing its handler is skipped safely and takes no log callback along', () => {
-  const { value } = runChild(`
-    plugin.preActivate('keys');
-    let logged = 0;
-    plugin.setLogCallback(() => { logged++; });
-    const seen = [];
-    plugin.setEventCallback('onCaptureMessage', (m) => /^QCF_/.test(m) || seen.push(m));
-    let doomed = new VarnKtPlugin();
-    const handler = () => seen.push('doomed');
-    doomed.setEventCallback('onCaptureMessage', handler);
-    sdk.script('QCF_Custom', { emit: [{ kind: 'log', message: 'queued' }] });
-    plugin.setCustomConfig('emit', '1');
-    const removed = [doomed.removeEventCallback('onCaptureMessage', () => {}), doomed.removeEventCallback('onCaptureMessage', handler),
-      doomed.removeEventCallback('onCaptureMessage')];
-    const collected = new WeakRef(doomed);
-    doomed = null;
-    new VarnKtPlugin();
-    // A WeakRef keeps its target until the job that read it ends: read it last.
-    for (let i = 0; i < 3; i++) { await new Promise((r) => setImmediate(r)); global.gc(); }
-    const before = logged;
-    sdk.script('QCF_Custom', { emit: [{ kind: 'log', message: 'probe' }] });
-    plugin.setCustomConfig('probe', '1');
-    await new Promise((r) => setImmediate(() => setImmediate(r)));
-    return { removed, collected: collected.deref() === undefined, logging: logged > before, seen };`, { nodeArgs: ['--expose-gc'] });
-  assert.deepEqual(value, { removed: [false, true, false], collected: true, logging: true, seen: ['queued', 'probe'] });
+  assert.deepEqual(runValue('sdk_lines', 'collectedListener', { nodeArgs: ['--expose-gc'] }),
+    { removed: [false, true, false], collected: true, logging: true, seen: ['queued', 'probe'] });
 });
 
 // An open SDK session keeps the process alive: end it.

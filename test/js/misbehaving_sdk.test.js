@@ -3,9 +3,8 @@
 // hold; nothing crashes (the sanitizer run replays this file under ASan).
 const { test } = require('node:test');
 const assert = require('node:assert/strict');
-const { spawnSync } = require('node:child_process');
 const sdk = require('../helpers/sdk');
-const { runChild } = require('../helpers/session_child');
+const { runValue, runScenario } = require('../helpers/scenario');
 
 sdk.tempCwd();
 const { VarnKtPlugin } = require(sdk.ROOT);
@@ -38,96 +37,26 @@ test('outputs without a NUL, null texts and odd export lengths give bounded, spe
   }
 });
 
-// The child's own threads and those of the SDK overlap with finish, with
-// replacements of the log callback and with instances being collected.
+// Every line reached the log file, whatever happened to the callback, and
+// every holder got every message as an event, exactly once.
 test('handlers called from many SDK threads during finish, callback changes and collection', () => {
-  const { value } = runChild(`
-    plugin.preActivate('keys');
-    const delivered = { lines: 0, events: 0 };
-    const count = () => { delivered.lines += 1; };
-    const holders = Array.from({ length: 4 }, () => new VarnKtPlugin());
-    for (const holder of holders) {
-      holder.setEventCallback('onCaptureMessage', () => { delivered.events += 1; });
-      holder.setEventCallback('onCaptureError', () => { delivered.events += 1; throw new Error('handler'); });
-    }
-    for (let i = 0; i < 4; i++) { // 8 SDK threads, not waited for
-      sdk.emitAsync({ kind: 'log', message: 'line ' + i, threads: 1, count: 2000 });
-      sdk.emitAsync({ kind: 'exception', value: i, message: 'fault ' + i, threads: 1, count: 2000 });
-    }
-    // finish itself logs from an SDK thread while it runs.
-    sdk.script('QCF_Finish', { times: -1, emit: [{ kind: 'log', message: 'finishing', ownThread: true },
-      { kind: 'exception', value: 1, message: 'finish fault', ownThread: true }] });
-    for (let round = 0; round < 200; round++) {
-      // Registered on short-lived instances: each collection releases it.
-      new VarnKtPlugin().setLogCallback(count);
-      if (round % 3 === 0) plugin.finish();
-      if (round % 5 === 0) global.gc();
-      await new Promise((resolve) => setImmediate(resolve));
-    }
-    sdk.joinThreads();
-    plugin.setLogCallback(count);
-    // One more line, with a callback surely in force.
-    sdk.emitAsync({ kind: 'log', message: 'line 0', count: 1, wait: true });
-    for (let i = 0; i < 20; i++) await new Promise((resolve) => setImmediate(resolve));
-    const logged = logLines();
-    const kinds = { line: /^line \\d$/, fault: /^fault \\d$/, finishing: /^finishing$/, finishFault: /^finish fault$/, finished: /^QCF_Finish: / };
-    const counts = Object.fromEntries(Object.entries(kinds).map(([k, re]) => [k, logged.filter((l) => re.test(l)).length]));
-    // Every SDK message since the holders exist, as an event to each of them.
-    const messages = Object.values(counts).reduce((a, b) => a + b, 0);
-    return { counts, linesDelivered: delivered.lines > 0, eventsPerHolder: delivered.events / holders.length, messages };`, { nodeArgs: ['--expose-gc'] });
-  // Every line reached the log file, whatever happened to the callback, and
-  // every holder got every message as an event, exactly once.
+  const value = runValue('sdk_lines', 'finishUnderThreads', { nodeArgs: ['--expose-gc'] });
   assert.deepEqual(value, { counts: { line: 8001, fault: 8000, finishing: 67, finishFault: 67, finished: 67 },
     linesDelivered: true, eventsPerHolder: value.messages, messages: value.messages });
 });
 
 test('a storm of 100,000 log lines from SDK threads: all logged, all delivered, or none after finish', () => {
-  const { value } = runChild(`
-    plugin.preActivate('keys');
-    const storm = async (callback) => {
-      plugin.setLogCallback(callback);
-      for (let i = 0; i < 4; i++) sdk.emitAsync({ message: 'storm ' + i, threads: 1, count: 25000 });
-      sdk.joinThreads();
-      for (let i = 0; i < 50; i++) await new Promise((resolve) => setImmediate(resolve));
-    };
-    const perThread = {};
-    await storm((line) => { if (line.startsWith('storm ')) perThread[line] = (perThread[line] || 0) + 1; });
-    let seen = 0;
-    // The second storm's callback finishes the SDK half-way: deliveries
-    // already queued then find no callback (finish's own line still reaches
-    // the callback that is running, unless it comes from the SDK thread).
-    await storm(() => { seen += 1; if (seen === 50000) plugin.finish(); });
-    const logged = logLines().filter((l) => l.startsWith('storm ')).length;
-    return { perThread, seen, logged };`);
   const seen = process.env.VARN_SDK_THREAD === '1' ? 50000 : 50001;
-  assert.deepEqual(value, { perThread: { 'storm 0': 25000, 'storm 1': 25000, 'storm 2': 25000, 'storm 3': 25000 }, seen, logged: 200000 });
+  assert.deepEqual(runValue('sdk_lines', 'storm'),
+    { perThread: { 'storm 0': 25000, 'storm 1': 25000, 'storm 2': 25000, 'storm 3': 25000 }, seen, logged: 200000 });
 });
 
 // process.exit() while calls are in flight, jobs queued and SDK threads
 // still calling the handlers: the requested code, no crash.
-test('process.exit under load exits with the requested code', async (t) => {
-  for (const [name, ending, code] of [
-    ['from the main script', 'process.exit(7);', 7],
-    ['from the log callback', "plugin.setLogCallback(() => process.exit(9)); sdk.emitAsync({ message: 'bye', threads: 2, count: 1000 });", 9],
-    ['from a settling promise', 'plugin.getSPMKeyInfo("a", "b").then(() => process.exit(11));', 11],
-  ]) {
-    await t.test(name, () => {
-      const child = spawnSync(process.execPath, ['-e', `
-        const sdk = require(${JSON.stringify(require.resolve('../helpers/sdk'))});
-        sdk.tempCwd();
-        const { VarnKtPlugin } = require(sdk.ROOT);
-        const plugin = new VarnKtPlugin();
-        plugin.preActivate('keys');
-        plugin.setLogCallback(() => {});
-        Array.from({ length: 3 }, () => new VarnKtPlugin()).forEach((p) => p.setEventCallback('onCaptureMessage', () => {}));
-        const params = { serverAddr: 's', port: 1, serverType: 1, userTokenHandle: 't', overWriteFlag: 1, fillkeyItem: { appName: 'a', keyLen: 16, softkeyPath: 'soft.key' } };
-        for (let i = 0; i < 3000; i++) { plugin.fillKey(params); plugin.getSPMKeyInfo('a', 'b'); }
-        sdk.emitAsync({ kind: 'log', message: 'busy', threads: 4, count: 20000 });
-        sdk.emitAsync({ kind: 'exception', message: 'busy', threads: 2, count: 20000 });
-        ${ending}`], { encoding: 'utf8', timeout: 60000 });
-      assert.equal(child.signal, null, child.stderr);
-      assert.equal(child.status, code, child.stderr);
-    });
+test('process.exit under load exits with the requested code', () => {
+  for (const [from, code] of [['main', 7], ['callback', 9], ['promise', 11]]) {
+    const { status, signal, stderr } = runScenario('sdk_lines', 'exitUnderLoad', { args: [from], timeout: 60000 });
+    assert.deepEqual([status, signal], [code, null], `from ${from}: ${stderr}`);
   }
 });
 

@@ -1,19 +1,23 @@
 'use strict';
 // Loading the add-on: its exports, the class and its prototype, construction,
-// hello, the receiver check, and what the module file exports and links.
+// hello, the receiver check, what the module file exports and links, and
+// index.d.ts against it all.
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { execFileSync, spawnSync } = require('node:child_process');
+const { execFileSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
+const ts = require('typescript');
 const sdk = require('../helpers/sdk');
+const { runScenario, runValue } = require('../helpers/scenario');
 
 sdk.tempCwd();
 const ADDON_PATH = path.join(sdk.BUILD_DIR, 'Release', 'VarnKtPlugin.node');
 const addonExports = require(ADDON_PATH);
 const { VarnKtPlugin } = require(sdk.ROOT);
 
-// Every method in the class's order, with arguments that pass every check.
+// Every method in the class's order, with arguments that pass every check
+// (the SDK's answer does not change a result's shape).
 const fill = { serverAddr: 'h', port: 1, serverType: 1, userTokenHandle: 't', overWriteFlag: 0,
   fillkeyItem: { appName: 'a', keyLen: 1, softkeyPath: 'k' } };
 const VALID_ARGS = {
@@ -64,10 +68,9 @@ test('a receiver that is not a wrapped instance throws before the method runs', 
   assert.equal(fs.existsSync('log.txt'), false);
 });
 
-test('"node -e" with require(".") prints abc world', () => {
-  const script = "const {VarnKtPlugin}=require('.'); console.log(new VarnKtPlugin().hello('abc')); process.exit(0)";
-  const child = spawnSync(process.execPath, ['-e', script], { cwd: sdk.ROOT, encoding: 'utf8', timeout: 30000 });
-  assert.deepEqual([child.status, child.stdout, child.stderr], [0, 'abc world\n', '']);
+test('a script using the package prints abc world and nothing else, and ends by itself', () => {
+  const { status, stdout, stderr } = runScenario('loading', 'printHello');
+  assert.deepEqual([status, stdout.toString(), stderr], [0, 'abc world\n', '']);
 });
 
 // The binary tools come with the compiler the build needs.
@@ -92,4 +95,41 @@ test('the module file needs libqcf and finds it through RUNPATH $ORIGIN, not RPA
   assert.equal(more.length, 0, 'one RUNPATH tag');
   if (vendor) assert.equal(runpath.split(':')[0], '$ORIGIN');
   else assert.equal(runpath, '$ORIGIN');
+});
+
+// Per declared method: whether it returns a promise, and the type and the
+// property names (null for a number or a string) of what it returns or resolves with.
+const isInstanceMethod = (member) =>
+  ts.isMethodDeclaration(member) && !member.modifiers?.some((m) => m.kind === ts.SyntaxKind.StaticKeyword);
+
+function readDeclarations() {
+  const file = path.join(sdk.ROOT, 'index.d.ts');
+  const program = ts.createProgram([file], { strict: true, noEmit: true, types: [] });
+  const errors = ts.getPreEmitDiagnostics(program).map((d) => ts.flattenDiagnosticMessageText(d.messageText, '\n'));
+  assert.deepEqual(errors, [], 'index.d.ts compiles');
+  const checker = program.getTypeChecker();
+  const source = program.getSourceFile(file);
+  const declared = (is, name) => source.statements.find((s) => is(s) && s.name?.text === name);
+  const propertiesOf = (type) => checker.getPropertiesOfType(type).map((p) => p.name);
+  const methods = {};
+  for (const member of declared(ts.isClassDeclaration, 'VarnKtPlugin').members.filter(isInstanceMethod)) {
+    let returned = checker.getReturnTypeOfSignature(checker.getSignatureFromDeclaration(member));
+    const promise = returned.symbol?.name === 'Promise';
+    if (promise) [returned] = checker.getTypeArguments(returned);
+    const keys = returned.flags & ts.TypeFlags.Object ? propertiesOf(returned) : null;
+    const entry = { promise, type: keys ? 'object' : checker.typeToString(returned), keys };
+    const name = member.name.getText(source);
+    // Overloads (setEventCallback) must agree on what they return.
+    if (methods[name]) assert.deepEqual(entry, methods[name], `overloads of ${name}`);
+    methods[name] = entry;
+  }
+  return { methods, rejection: propertiesOf(checker.getTypeAtLocation(declared(ts.isInterfaceDeclaration, 'ArgumentRejection').name)) };
+}
+
+// index.d.ts: the declared methods are exactly the prototype's, each declared
+// promise is a promise, and every result has exactly the properties, in order,
+// that the add-on sets.
+// A child, since the add-on prints on the console.
+test('the declared methods, their promises and their results are those of the add-on', () => {
+  assert.deepEqual(runValue('sdk_lines', 'everyShape', { args: [VALID_ARGS] }), readDeclarations());
 });

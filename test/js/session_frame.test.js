@@ -1,20 +1,18 @@
 'use strict';
 // The promise-and-worker frame of init, auth and auth_pubkey: when their
 // promises settle, where the SDK is called, and what happens with no thread.
-const { test, beforeEach } = require('node:test');
+const test = require('node:test');
 const assert = require('node:assert/strict');
 const asyncHooks = require('node:async_hooks');
 const fs = require('node:fs');
 const path = require('node:path');
 const sdk = require('../helpers/sdk');
-const { runChild } = require('../helpers/session_child');
+const { runScenario } = require('../helpers/scenario');
 const { preload } = require('../helpers/preload');
 
 sdk.tempCwd();
 const { VarnKtPlugin } = require(sdk.ROOT);
 const plugin = new VarnKtPlugin();
-
-beforeEach(() => sdk.reset());
 
 // The state of a promise before any later turn of the event loop.
 async function stateNow(promise) {
@@ -30,6 +28,7 @@ const VALID = { init: [1, 'u', 'd'], auth: [], auth_pubkey: [1, 'u', 'd'] };
 const SDK_THREAD = process.env.VARN_SDK_THREAD === '1';
 
 test('argument faults reject at once, before any SDK call', async () => {
+  sdk.reset();
   for (const method of ['init', 'auth_pubkey']) {
     const promise = plugin[method](1, 'u');
     assert.equal(await stateNow(promise), 'rejected', method);
@@ -41,14 +40,15 @@ test('argument faults reject at once, before any SDK call', async () => {
 test('other calls settle on a later turn, call the SDK on the JavaScript (or SDK) thread, and carry their resource names', async () => {
   const types = [];
   const hook = asyncHooks.createHook({ init(id, type) { types.push(type); } }).enable();
+  plugin.preActivate('k.key');
   try {
     for (const [method, args] of Object.entries(VALID)) {
-      sdk.reset();
+      const before = sdk.calls().length;
       const promise = plugin[method](...args);
       assert.equal(await stateNow(promise), 'pending', method);
-      if (!SDK_THREAD) assert.deepEqual(sdk.calls(), [], `${method} makes no SDK call before it returns`);
+      if (!SDK_THREAD) assert.equal(sdk.calls().length, before, `${method} makes no SDK call before it returns`);
       assert.equal((await promise).code, 0);
-      for (const call of sdk.calls()) assert.equal(call.thread === sdk.threadId(), !SDK_THREAD);
+      for (const call of sdk.calls().slice(before)) assert.equal(call.thread === sdk.threadId(), !SDK_THREAD);
     }
   } finally {
     hook.disable();
@@ -62,21 +62,12 @@ const SHIM = path.join(sdk.BUILD_DIR, 'fixtures', 'libvarn_fail_thread_start.so'
 test('without a worker thread the job is handed over from the JavaScript thread', {
   skip: (!fs.existsSync(SHIM) && 'the thread-start shim is built on Linux only') || (SDK_THREAD && 'no worker threads with the SDK thread'),
 }, () => {
-  const { value, stderr } = runChild(`
-    const outcomes = [];
-    for (const [method, args] of ${JSON.stringify(Object.entries(VALID))}) {
-      sdk.reset();
-      process.env.VARN_FAIL_THREAD_START = '1';
-      const promise = plugin[method](...args);
-      delete process.env.VARN_FAIL_THREAD_START;
-      const callsAtReturn = sdk.calls().length;
-      outcomes.push({ method, callsAtReturn, code: (await promise).code });
-    }
-    return outcomes;`, { env: { LD_PRELOAD: preload(SHIM) } });
+  const { value, status, stderr } = runScenario('session', 'noWorkerThread', { env: { LD_PRELOAD: preload(SHIM) } });
+  assert.equal(status, 0, stderr);
   // Each call really found thread creation refused.
   assert.equal(stderr.match(/fail_thread_start: refused/g)?.length, 3, stderr);
   assert.deepEqual(value, Object.keys(VALID).map((method) => ({ method, callsAtReturn: 0, code: 0 })));
 });
 
 // An open SDK session keeps the process alive: end it.
-require('node:test').after(() => plugin.finish());
+test.after(() => plugin.finish());

@@ -3,9 +3,7 @@
 const { test } = require('node:test');
 const assert = require('node:assert/strict');
 const sdk = require('../helpers/sdk');
-const { runChild } = require('../helpers/session_child');
-
-sdk.tempCwd();
+const { runScenario } = require('../helpers/scenario');
 
 const DEFAULTS = ('logLevel=1 curlConnectTimeout=30 keyTemporaryCapacity=256 logDumpMaxCount=3 curlTryConnectTimeout=2 '
   + 'curlTryConnectPeriod=30 autoChooseSPM=true logFileCapacity=1 ignoreSpmInitFail=true').split(' ').map((s) => s.split('='));
@@ -29,15 +27,8 @@ const CASES = [
 ];
 
 test('preActivate: SDK calls in order, console lines and the returned code', () => {
-  const { stdout, value } = runChild(`
-    const results = [];
-    for (const [args, { code, text }] of ${JSON.stringify(CASES)}) {
-      sdk.reset();
-      if (code) sdk.script('QCF_PreActivate', { code });
-      if (text === null) sdk.script('QCF_ErrMessage', { text });
-      results.push({ code: plugin.preActivate(...args), calls: sdk.calls().map((call) => [call.name, call.args]) });
-    }
-    return results;`);
+  const { stdout, value, stderr } = runScenario('session', 'preActivate', { args: CASES.map(([args, script]) => [args, script]) });
+  assert.ok(value, stderr);
   CASES.forEach(([args, , calls, , code], i) => assert.deepEqual(value[i], { code, calls }, String(args)));
   assert.equal(stdout.toString('utf8'), CASES.map((c) => c[3]).join(''));
 });
@@ -45,11 +36,8 @@ test('preActivate: SDK calls in order, console lines and the returned code', () 
 test('preActivate converts both paths to the ANSI code page, not the key type', {
   skip: process.platform === 'win32' && 'the code page is the system one on Windows',
 }, () => {
-  const { stdout, value } = runChild(`
-    sdk.reset();
-    plugin.preActivate('密钥.key', '日志', '类型');
-    const hex = (name) => sdk.callsRaw().filter((c) => c.name === name).map((c) => c.args.map((a) => a.toString('hex')));
-    return { settings: hex('QCF_Custom'), path: hex('QCF_SetKeyFilePath')[0][0] };`, { env: { VARN_ANSI_CODEPAGE: 'GBK' } });
+  const { stdout, value, stderr } = runScenario('session', 'preActivateAnsi', { env: { VARN_ANSI_CODEPAGE: 'GBK' } });
+  assert.ok(value, stderr);
   const bytes = (hex) => Buffer.from(hex, 'hex');
   const setting = (key) => bytes(value.settings.find(([k]) => bytes(k).toString() === key)[1]);
   const gbk = new TextDecoder('gbk');

@@ -4,12 +4,11 @@
 // called with a context { plugin, VarnKtPlugin, sdk, logLines, report, args }.
 // A scenario that returns a value (or a promise of one) has it reported and
 // the process ends with 0 at once; one that returns nothing reports for
-// itself and lets the process end as it would.
+// itself and lets the process end as it would. The stand-in, the add-on and
+// the instance load when a scenario first reads them, so that a scenario may
+// load the package its own way (from a worker, from another build).
 const fs = require('node:fs');
 const path = require('node:path');
-const sdk = require('../helpers/sdk');
-
-const { VarnKtPlugin } = require(sdk.ROOT);
 
 function report(value) {
   fs.writeFileSync(process.env.VARN_RESULT_FILE, JSON.stringify(value === undefined ? null : value));
@@ -25,7 +24,13 @@ const [moduleName, scenarioName] = process.argv.slice(2);
 const scenario = require(path.join(__dirname, moduleName))[scenarioName];
 if (typeof scenario !== 'function') throw new Error(`no scenario ${scenarioName} in ${moduleName}`);
 const args = JSON.parse(process.env.VARN_SCENARIO_ARGS || '[]');
-const context = { plugin: new VarnKtPlugin(), VarnKtPlugin, sdk, logLines, report, args };
+const once = (load) => { let value; return () => (value === undefined ? (value = load()) : value); };
+const sdk = once(() => require('../helpers/sdk'));
+const VarnKtPlugin = once(() => require(sdk().ROOT).VarnKtPlugin);
+const plugin = once(() => new (VarnKtPlugin())());
+const context = {
+  get plugin() { return plugin(); }, get VarnKtPlugin() { return VarnKtPlugin(); }, get sdk() { return sdk(); }, logLines, report, args,
+};
 Promise.resolve(scenario(context)).then((value) => {
   if (value === undefined) return;
   report(value);

@@ -1,0 +1,90 @@
+'use strict';
+// Scenarios of test/js/session_log_callback.test.js, in a process of their
+// own since preActivate installs the SDK's handlers for good. Each opens a
+// session first; the simulator's own lines lose their notes
+// ("QCF_Auth: ok (logged in ...)" -> "QCF_Auth: ok").
+const plain = (message) => String(message).replace(/^(QCF_\w+: ok) \(.*\)$/, '$1');
+// Every callback throws after it records: that must disturb nothing (an
+// exception reaching the process would end the child).
+const recorder = (into) => (message) => { into.push(plain(message)); throw new Error('callback failed'); };
+// Lines logged inside a scripted call that answers 0 without the simulator.
+const lines = (...messages) => ({ code: 0, emit: messages.map((message) => ({ kind: 'log', message })) });
+const turns = async (n = 3) => { for (let i = 0; i < n; i++) await new Promise((r) => setImmediate(r)); };
+const collect = async () => { for (let i = 0; i < 5; i++) { global.gc(); await turns(); } };
+
+async function open(plugin) {
+  plugin.preActivate('k.key');
+  await plugin.init(1, 'u', 'd');
+}
+
+module.exports = {
+  async withinCall({ plugin, sdk, logLines }) {
+    await open(plugin);
+    const seen = [];
+    plugin.setLogCallback(function (m) {
+      'use strict';
+      if (!/^QCF_Custom/.test(m)) seen.push([plain(m), String(this), sdk.names().at(-1)]);
+      throw m;
+    });
+    sdk.script('QCF_Init', { emit: [{ kind: 'log', message: '第二行' }, { kind: 'log', message: null },
+      { kind: 'exception', value: 7, message: 'sdk exception' }, { kind: 'exception', value: 8, message: null }] });
+    const result = await plugin.init(1, 'u', 'd');
+    await turns();
+    return { seen, result, log: logLines().slice(-5).map(plain) };
+  },
+
+  async registrations({ plugin, VarnKtPlugin, sdk, logLines }) {
+    await open(plugin);
+    const a = []; const b = []; const c = [];
+    const registering = new WeakRef(new VarnKtPlugin());
+    registering.deref().setLogCallback(recorder(c));
+    await collect();
+    const kept = registering.deref() !== undefined; // by its callback
+    await plugin.auth();
+    const bystander = new WeakRef(new VarnKtPlugin());
+    await collect();
+    await plugin.auth();
+    plugin.setLogCallback(recorder(a));
+    const returned = new VarnKtPlugin().setLogCallback(recorder(b));
+    try { plugin.setLogCallback('not a function'); } catch {}
+    await plugin.auth();
+    plugin.finish();
+    sdk.script('QCF_Auth', { code: 0 });
+    await plugin.auth(); // to the log file only
+    return { a, b, c, returned, log: logLines().slice(-3).map(plain), kept, collected: bystander.deref() === undefined };
+  },
+
+  async sdkThreads({ plugin, sdk, logLines }) {
+    await open(plugin);
+    const a = []; const b = [];
+    plugin.setLogCallback(recorder(a));
+    sdk.script('QCF_Auth', { emit: [...['t1', 't2', 't3'].map((message) => ({ kind: 'log', message, ownThread: true })),
+      { kind: 'log', message: 'on the JS thread' }] });
+    await plugin.auth();
+    plugin.setLogCallback(recorder(b)); // before the dispatcher has run
+    await turns();
+    sdk.emitAsync({ message: 'dropped', wait: true });
+    plugin.finish(); // nothing registered when it is delivered
+    await turns(10);
+    return { a, b, dropped: logLines().filter((l) => l === 'dropped') };
+  },
+
+  async reentry({ plugin, sdk }) {
+    await open(plugin);
+    const a = []; const b = []; const c = []; const d = [];
+    plugin.setLogCallback((m) => { a.push(plain(m)); if (m === 'switch') plugin.setLogCallback(recorder(b)); });
+    sdk.script('QCF_Auth', lines('before', 'switch', 'after'));
+    await plugin.auth();
+    plugin.setLogCallback((m) => {
+      c.push(plain(m));
+      if (m === 'stop') { plugin.finish(); global.gc(); c.push('still running'); } // nothing it needs may go
+    });
+    sdk.script('QCF_Auth', lines('one', 'stop', 'not delivered'));
+    const { code } = await plugin.auth();
+    plugin.setLogCallback((m) => { d.push(plain(m)); if (m === 'nested') plugin.reFillKeySync('a', 1, 2); });
+    sdk.script('QCF_Auth', lines('nested'));
+    sdk.script('QCF_ReFillKey', lines('inner'));
+    await plugin.auth();
+    return { a, b, c, d, code };
+  },
+};

@@ -1,0 +1,126 @@
+'use strict';
+// Scenarios of the events, misbehaving_sdk and module tests: handlers
+// collected, SDK threads storming, the process ending under load, and the
+// shape of every method's result.
+const turns = async (n = 1) => { for (let i = 0; i < n; i++) await new Promise((r) => setImmediate(r)); };
+
+module.exports = {
+  // Events are queued for `doomed` while it listens; it stops listening and
+  // is collected before they run. A throwaway instance's collection leaves
+  // the log callback in force.
+  async collectedListener({ plugin, VarnKtPlugin, sdk }) {
+    plugin.preActivate('keys');
+    let logged = 0;
+    plugin.setLogCallback(() => { logged++; });
+    const seen = [];
+    plugin.setEventCallback('onCaptureMessage', (m) => /^QCF_/.test(m) || seen.push(m));
+    let doomed = new VarnKtPlugin();
+    const handler = () => seen.push('doomed');
+    doomed.setEventCallback('onCaptureMessage', handler);
+    sdk.script('QCF_Custom', { emit: [{ kind: 'log', message: 'queued' }] });
+    plugin.setCustomConfig('emit', '1');
+    const removed = [doomed.removeEventCallback('onCaptureMessage', () => {}), doomed.removeEventCallback('onCaptureMessage', handler),
+      doomed.removeEventCallback('onCaptureMessage')];
+    const collected = new WeakRef(doomed);
+    doomed = null;
+    new VarnKtPlugin();
+    // A WeakRef keeps its target until the job that read it ends: read it last.
+    for (let i = 0; i < 3; i++) { await turns(); global.gc(); }
+    const before = logged;
+    sdk.script('QCF_Custom', { emit: [{ kind: 'log', message: 'probe' }] });
+    plugin.setCustomConfig('probe', '1');
+    await turns(2);
+    return { removed, collected: collected.deref() === undefined, logging: logged > before, seen };
+  },
+
+  // SDK threads overlap with finish, with replacements of the log callback
+  // and with instances being collected.
+  async finishUnderThreads({ plugin, VarnKtPlugin, sdk, logLines }) {
+    plugin.preActivate('keys');
+    const delivered = { lines: 0, events: 0 };
+    const count = () => { delivered.lines += 1; };
+    const holders = Array.from({ length: 4 }, () => new VarnKtPlugin());
+    for (const holder of holders) {
+      holder.setEventCallback('onCaptureMessage', () => { delivered.events += 1; });
+      holder.setEventCallback('onCaptureError', () => { delivered.events += 1; throw new Error('handler'); });
+    }
+    for (let i = 0; i < 4; i++) { // 8 SDK threads, not waited for
+      sdk.emitAsync({ kind: 'log', message: `line ${i}`, threads: 1, count: 2000 });
+      sdk.emitAsync({ kind: 'exception', value: i, message: `fault ${i}`, threads: 1, count: 2000 });
+    }
+    // finish itself logs from an SDK thread while it runs.
+    sdk.script('QCF_Finish', { times: -1, emit: [{ kind: 'log', message: 'finishing', ownThread: true },
+      { kind: 'exception', value: 1, message: 'finish fault', ownThread: true }] });
+    for (let round = 0; round < 200; round++) {
+      // Registered on short-lived instances: each collection releases it.
+      new VarnKtPlugin().setLogCallback(count);
+      if (round % 3 === 0) plugin.finish();
+      if (round % 5 === 0) global.gc();
+      await turns();
+    }
+    sdk.joinThreads();
+    plugin.setLogCallback(count);
+    // One more line, with a callback surely in force.
+    sdk.emitAsync({ kind: 'log', message: 'line 0', count: 1, wait: true });
+    await turns(20);
+    const logged = logLines();
+    const kinds = { line: /^line \d$/, fault: /^fault \d$/, finishing: /^finishing$/, finishFault: /^finish fault$/, finished: /^QCF_Finish: / };
+    const counts = Object.fromEntries(Object.entries(kinds).map(([k, re]) => [k, logged.filter((l) => re.test(l)).length]));
+    // Every SDK message since the holders exist, as an event to each of them.
+    const messages = Object.values(counts).reduce((a, b) => a + b, 0);
+    return { counts, linesDelivered: delivered.lines > 0, eventsPerHolder: delivered.events / holders.length, messages };
+  },
+
+  async storm({ plugin, sdk, logLines }) {
+    plugin.preActivate('keys');
+    const storm = async (callback) => {
+      plugin.setLogCallback(callback);
+      for (let i = 0; i < 4; i++) sdk.emitAsync({ message: `storm ${i}`, threads: 1, count: 25000 });
+      sdk.joinThreads();
+      await turns(50);
+    };
+    const perThread = {};
+    await storm((line) => { if (line.startsWith('storm ')) perThread[line] = (perThread[line] || 0) + 1; });
+    let seen = 0;
+    // The second storm's callback finishes the SDK half-way: deliveries
+    // already queued then find no callback (finish's own line still reaches
+    // the callback that is running, unless it comes from the SDK thread).
+    await storm(() => { seen += 1; if (seen === 50000) plugin.finish(); });
+    return { perThread, seen, logged: logLines().filter((l) => l.startsWith('storm ')).length };
+  },
+
+  // process.exit (args[0]: 'main', 'callback' or 'promise') while calls are
+  // in flight, jobs queued and SDK threads calling the handlers.
+  async exitUnderLoad({ plugin, VarnKtPlugin, sdk, args: [from] }) {
+    plugin.preActivate('keys');
+    await plugin.init(1, 'u', 'd');
+    await plugin.auth();
+    plugin.setLogCallback(() => {});
+    Array.from({ length: 3 }, () => new VarnKtPlugin()).forEach((p) => p.setEventCallback('onCaptureMessage', () => {}));
+    const params = { serverAddr: 's', port: 1, serverType: 1, userTokenHandle: 't', overWriteFlag: 1,
+      fillkeyItem: { appName: 'a', keyLen: 16, softkeyPath: 'soft.key' } };
+    for (let i = 0; i < 3000; i++) { plugin.fillKey(params); plugin.getSPMKeyInfo('a', 'b'); }
+    sdk.emitAsync({ kind: 'log', message: 'busy', threads: 4, count: 20000 });
+    sdk.emitAsync({ kind: 'exception', message: 'busy', threads: 2, count: 20000 });
+    if (from === 'main') process.exit(7);
+    if (from === 'callback') {
+      plugin.setLogCallback(() => process.exit(9));
+      sdk.emitAsync({ message: 'bye', threads: 2, count: 1000 });
+    }
+    if (from === 'promise') plugin.getSPMKeyInfo('a', 'b').then(() => process.exit(11));
+  },
+
+  // Calls every method once (args[0]: arguments by name, callbacks as null)
+  // and reports the shape of what came back.
+  async everyShape({ plugin, args: [ARGUMENTS] }) {
+    const shape = (value) =>
+      (typeof value === 'object' && value !== null ? { type: 'object', keys: Object.keys(value) } : { type: typeof value, keys: null });
+    const methods = {};
+    for (const [name, args] of Object.entries(ARGUMENTS)) {
+      const returned = plugin[name](...args.map((arg) => (arg === null ? () => {} : arg)));
+      const promise = returned instanceof Promise;
+      methods[name] = { promise, ...shape(promise ? await returned : returned) };
+    }
+    return { methods, rejection: await plugin.fillKey().then(() => null, (reason) => shape(reason).keys) };
+  },
+};

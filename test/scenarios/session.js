@@ -1,0 +1,63 @@
+'use strict';
+// Scenarios of the session tests (preActivate, logins, init's worker,
+// setKeyFilePath), run in a process of their own for their console lines,
+// environment or preloaded libraries.
+const hex = (sdk, name) => sdk.callsRaw().filter((c) => c.name === name).map((c) => c.args.map((a) => a.toString('hex')));
+
+module.exports = {
+  // args: [[arguments, { code, text }], ...]; each case from a reset SDK.
+  preActivate({ plugin, sdk, args }) {
+    return args.map(([callArgs, { code, text }]) => {
+      sdk.reset();
+      if (code) sdk.script('QCF_PreActivate', { code });
+      if (text === null) sdk.script('QCF_ErrMessage', { text });
+      return { code: plugin.preActivate(...callArgs), calls: sdk.calls().map((call) => [call.name, call.args]) };
+    });
+  },
+
+  preActivateAnsi({ plugin, sdk }) {
+    plugin.preActivate('密钥.key', '日志', '类型');
+    return { settings: hex(sdk, 'QCF_Custom'), path: hex(sdk, 'QCF_SetKeyFilePath')[0][0] };
+  },
+
+  // args: [[login script, QCF_ErrMessage script], ...] for auth, then for
+  // auth_pubkey; then a failing init and finish, which print nothing.
+  async logins({ plugin, sdk, args }) {
+    plugin.preActivate('k.key');
+    await plugin.init(1, 'u', 'd');
+    const results = [];
+    for (const [method, name, callArgs] of [['auth', 'QCF_Auth', []], ['auth_pubkey', 'QCF_Auth_pubkey_WithInfo', [1, 'u', 'd']]]) {
+      for (const [login, text] of args) {
+        if (login) sdk.script(name, login);
+        if (text) sdk.script('QCF_ErrMessage', text);
+        const result = await plugin[method](...callArgs);
+        results.push([Object.keys(result), result]);
+      }
+    }
+    ['QCF_Init', 'QCF_Finish'].forEach((name) => sdk.script(name, { code: -3 }));
+    await plugin.init(1, 'u', 'd');
+    plugin.finish();
+    return results;
+  },
+
+  // With fail_thread_start preloaded: init and the logins while no thread
+  // can be started.
+  async noWorkerThread({ plugin, sdk }) {
+    plugin.preActivate('k.key');
+    const outcomes = [];
+    for (const [method, callArgs] of [['init', [1, 'u', 'd']], ['auth', []], ['auth_pubkey', [1, 'u', 'd']]]) {
+      const before = sdk.calls().length;
+      process.env.VARN_FAIL_THREAD_START = '1';
+      const promise = plugin[method](...callArgs);
+      delete process.env.VARN_FAIL_THREAD_START;
+      const callsAtReturn = sdk.calls().length - before;
+      outcomes.push({ method, callsAtReturn, code: (await promise).code });
+    }
+    return outcomes;
+  },
+
+  keyFilePathZone({ plugin, sdk }) {
+    plugin.setKeyFilePath('zone.key');
+    return { log: require('node:fs').readFileSync('log.txt', 'utf8'), calls: sdk.calls().map((call) => [call.name, call.args]) };
+  },
+};
