@@ -26,7 +26,7 @@ module.exports = {
     plugin.preActivate('k.key');
     await plugin.init(1, 'u', 'd');
     const results = [];
-    for (const [method, name, callArgs] of [['auth', 'QCF_Auth', []], ['auth_pubkey', 'QCF_Auth_pubkey_WithInfo', [1, 'u', 'd']]]) {
+    for (const [method, name, callArgs] of /** @type {const} */ ([['auth', 'QCF_Auth', []], ['auth_pubkey', 'QCF_Auth_pubkey_WithInfo', [1, 'u', 'd']]])) {
       for (const [login, text] of args) {
         if (login) sdk.script(name, login);
         if (text) sdk.script('QCF_ErrMessage', text);
@@ -45,7 +45,7 @@ module.exports = {
   async noWorkerThread({ plugin, sdk }) {
     plugin.preActivate('k.key');
     const outcomes = [];
-    for (const [method, callArgs] of [['init', [1, 'u', 'd']], ['auth', []], ['auth_pubkey', [1, 'u', 'd']]]) {
+    for (const [method, callArgs] of /** @type {const} */ ([['init', [1, 'u', 'd']], ['auth', []], ['auth_pubkey', [1, 'u', 'd']]])) {
       const before = sdk.calls().length;
       process.env.VARN_FAIL_THREAD_START = '1';
       const promise = plugin[method](...callArgs);
