@@ -6,22 +6,27 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const { EOL } = require('node:os');
 const sdk = require('../helpers/sdk');
+const { runValue } = require('../helpers/scenario');
 const { VarnKtPlugin } = require('../..');
 
 sdk.tempCwd();
 const plugin = new VarnKtPlugin();
 
-beforeEach(() => {
+// Out of a session: the SDK is scripted to accept every fill.
+function fresh() {
   sdk.reset();
   fs.rmSync('log.txt', { force: true });
-});
+  sdk.script('QCF_FillKey_WithPubkey', { code: 0, times: -1 });
+}
+beforeEach(fresh);
 
 const refusal = (message) => (err) => {
   assert.deepEqual(err, { code: -1, message });
   return true;
 };
+// The add-on's own log records, without the simulator's lines.
 const logMessages = () => (fs.existsSync('log.txt')
-  ? fs.readFileSync('log.txt', 'utf8').split(EOL).filter(Boolean).map((line) => line.slice(22))
+  ? fs.readFileSync('log.txt', 'utf8').split(EOL).filter(Boolean).map((line) => line.slice(22)).filter((m) => !/^QCF_\w+: /.test(m))
   : []);
 
 // The 332-byte item record, built independently: two fixed PINs, two 5s.
@@ -88,8 +93,7 @@ function expectOutcome(refused, expected) {
     assert.deepEqual(sdk.calls().map((call) => [call.name, call.args]), [['QCF_FillKey_WithPubkey', expected.args]]);
     assert.deepEqual(logMessages(), expected.log);
   }
-  sdk.reset();
-  fs.rmSync('log.txt', { force: true });
+  fresh();
 }
 
 for (const c of cases) {
@@ -124,11 +128,17 @@ test('values that cannot be coerced throw from both methods at once', async () =
 });
 
 test('SDK failures: fillKey resolves with the SDK text, fillKeySync returns the code alone', async () => {
+  sdk.reset();
   sdk.script('QCF_FillKey_WithPubkey', { code: -5, times: 2 });
   sdk.script('QCF_ErrMessage', { text: 'fill refused' });
   assert.deepEqual(await plugin.fillKey(params()), { code: -5, message: 'fill refused' });
   assert.equal(plugin.fillKeySync(params()), -5);
   assert.deepEqual(sdk.names(), ['QCF_FillKey_WithPubkey', 'QCF_ErrMessage', 'QCF_FillKey_WithPubkey']);
+});
+
+test('in a session, both methods fill the soft key file the simulator writes', () => {
+  const { results, exists } = runValue('keys', 'fill');
+  assert.deepEqual(results, [{ code: 0, message: 'Fill key successful' }, true, 0, exists]);
 });
 
 test('a Chinese soft key path reaches the SDK in the ANSI code page and the log in UTF-8', async (t) => {

@@ -6,6 +6,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const { EOL } = require('node:os');
 const sdk = require('../helpers/sdk');
+const { runValue } = require('../helpers/scenario');
 const { VarnKtPlugin } = require('../..');
 
 sdk.tempCwd();
@@ -16,16 +17,28 @@ beforeEach(() => {
   fs.rmSync('log.txt', { force: true });
 });
 
+// The add-on's own log records, without the simulator's lines.
 const logMessages = () => (fs.existsSync('log.txt')
-  ? fs.readFileSync('log.txt', 'utf8').split(EOL).filter(Boolean).map((line) => line.slice(22))
+  ? fs.readFileSync('log.txt', 'utf8').split(EOL).filter(Boolean).map((line) => line.slice(22)).filter((m) => !/^QCF_\w+: /.test(m))
   : []);
 
-test('createGroup: what reaches the SDK, the result and the two log records', async () => {
-  const result = Object.entries(await plugin.createGroup('组 first', -Infinity, 'third', 'extra'));
-  assert.deepEqual(result, [['code', 0], ['message', 'succ'], ['groupId', `${sdk.DEFAULTS.groupIdPrefix}0001`]]);
+// In a session: the simulator's group, its key, and the handle from apply to export.
+test('createGroup and applyKeyWithGroupID in a session', () => {
+  const v = runValue('keys', 'groups');
+  const { groupId } = Object.fromEntries(v.created);
+  assert.deepEqual(v.created, [['code', 0], ['message', 'succ'], ['groupId', groupId]]);
+  assert.match(groupId, /^GRP-[0-9A-F]{16}$/);
   // The cell holds -1 and the id buffer is zeroed when the SDK is called.
-  assert.deepEqual(sdk.calls()[0].args, ['组 first', 0, -1, 'third', Buffer.alloc(64)]);
-  assert.deepEqual(logMessages(), ['组 first', 'CreateGroupId']);
+  assert.deepEqual(v.createArgs, ['组 first', 0, -1, 'third', '00'.repeat(64)]);
+  assert.deepEqual(v.log, ['组 first', 'CreateGroupId']);
+  assert.deepEqual(Object.keys(v.applied), ['code', 'message', 'groupKey']);
+  assert.deepEqual([v.applied.code, v.applied.message], [0, 'succ']);
+  assert.match(v.applied.groupKey, /^[0-9A-F]{64}$/); // the default 32-byte group key
+  assert.deepEqual(v.applyCalls, [['QCF_ApplyKeyWithGroupID', [groupId, 'second', true]], ['QCF_ExportKey', [true, true, true]]]);
+  // A failed apply is not checked: the export gets the null handle and fails.
+  const code = sdk.CODES.INVALID_KEY_HANDLE;
+  assert.deepEqual(v.failed, { code, message: sdk.errorText(code), groupKey: '' });
+  assert.deepEqual(v.exportArgs, [[true, true, true], [false, true, true]]);
 });
 
 test('createGroup: the id is read within 64 bytes; a failure still resolves and logs', async () => {
@@ -58,22 +71,4 @@ test('applyKeyWithGroupID: the key as upper-case hexadecimal text, at most 256 b
     sdk.reset();
   }
   assert.deepEqual(logMessages(), []);
-});
-
-test('applyKeyWithGroupID: the handle goes from apply to export, whatever apply returned', async () => {
-  const { groupId } = await plugin.createGroup('a', 1, 'c');
-  const before = sdk.calls().length; // a reset would forget the group
-  const { groupKey } = await plugin.applyKeyWithGroupID(groupId, 'second');
-  assert.match(groupKey, new RegExp(`^[0-9A-F]{${2 * sdk.DEFAULTS.keyLength}}$`));
-  assert.deepEqual(sdk.calls().slice(before).map((call) => [call.name, call.args]), [
-    ['QCF_ApplyKeyWithGroupID', [groupId, 'second', true]],
-    ['QCF_ExportKey', [true, true, true]],
-  ]);
-
-  // A failed apply is not checked: the export gets the null handle and fails.
-  sdk.reset();
-  sdk.script('QCF_ApplyKeyWithGroupID', { code: -3, nullHandle: true });
-  const code = sdk.CODES.INVALID_KEY_HANDLE;
-  assert.deepEqual(await plugin.applyKeyWithGroupID('x', 'y'), { code, message: sdk.errorText(code), groupKey: '' });
-  assert.deepEqual(sdk.callsOf('QCF_ExportKey')[0].args, [false, true, true]);
 });

@@ -5,7 +5,7 @@
 const { test, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
 const sdk = require('../helpers/sdk');
-const { runChild } = require('../helpers/session_child');
+const { runScenario } = require('../helpers/scenario');
 const { VarnKtPlugin } = require('../..');
 
 sdk.tempCwd();
@@ -23,6 +23,7 @@ function infoRecord({ keyTag = '', keySource = '', counters = [0, 0, 0] }) {
 }
 
 test('the query record carries both texts, up to their full widths, in zeroed fields', async () => {
+  sdk.script('QCF_GetSPMKeyInfo', { code: 0 });
   await plugin.getSPMKeyInfo('密钥标识六', 's'.repeat(63), 'ignored'); // 15 and 63 bytes
   const query = Buffer.alloc(80);
   query.write('密钥标识六', 0);
@@ -40,22 +41,16 @@ test('success: seven properties in order, texts read within their fields, counte
   ]);
 });
 
-test('a failure resolves with the code, the SDK text and the record as left, and prints one line', () => {
+test('in a session the simulator\'s record; a failure resolves with the code, the SDK text and the record as left, and prints one line', () => {
   const partial = infoRecord({ keyTag: 'partial' }).toString('hex');
-  const { stdout, value } = runChild(`
-    await plugin.getSPMKeyInfo('a', 'b'); // success prints nothing
-    sdk.script('QCF_GetSPMKeyInfo', { code: -1, bytes: Buffer.from('${partial}', 'hex') });
-    sdk.script('QCF_ErrMessage', { text: '模块不存在' });
-    const results = [await plugin.getSPMKeyInfo('a', 'b')];
-    // The SDK writes nothing and has no text for its code.
-    sdk.script('QCF_GetSPMKeyInfo', { code: 0x2a, bytes: Buffer.alloc(0) });
-    sdk.script('QCF_ErrMessage', { text: null });
-    results.push(await plugin.getSPMKeyInfo('a', 'b'));
-    return results;`);
+  const { status, stderr, stdout, value } = runScenario('keys', 'spmInfo', { args: [partial] });
+  assert.equal(status, 0, stderr);
   const empty = { keyTag: '', keySource: '', totalKeySize: 0, usedKeySize: 0, keyBasePostion: 0 };
+  assert.match(value[0].keyTag, /^SPM-[0-9A-F]{8}$/);
   assert.deepEqual(value, [
+    { ...empty, keyTag: value[0].keyTag, keySource: 'none', code: 0, message: 'Get SPM key info successful' },
     { ...empty, keyTag: 'partial', code: -1, message: '模块不存在' },
     { ...empty, code: 0x2a, message: '' },
   ]);
-  assert.equal(stdout.toString(), '【密钥信息】获取失败，返回：0XFFFFFFFF（模块不存在）\n【密钥信息】获取失败，返回：0X2A（）\n');
+  assert.equal(stdout.toString(), '【预激活】成功！\n【密钥信息】获取失败，返回：0XFFFFFFFF（模块不存在）\n【密钥信息】获取失败，返回：0X2A（）\n');
 });

@@ -1,0 +1,132 @@
+'use strict';
+// Scenarios of the keys_*.test.js and catalogue.test.js files, each in a
+// process of its own: pre-activation and some key methods print console lines.
+const fs = require('node:fs');
+const { openSession } = require('../helpers/session');
+
+const addonLines = (logLines) => logLines().filter((line) => !/^QCF_\w+: /.test(line));
+const hex = (args) => args.map((arg) => (Buffer.isBuffer(arg) ? arg.toString('hex') : arg));
+
+module.exports = {
+  // Both fill methods in a session: the simulator writes the soft key file.
+  async fill({ plugin, sdk }) {
+    const { token } = await openSession(plugin);
+    const arg = { serverAddr: 'kms', port: 8443, serverType: 2, userTokenHandle: token, overWriteFlag: 1,
+      fillkeyItem: { appName: 'app', keyLen: 16, softkeyPath: 'soft.key' } };
+    const first = await plugin.fillKey(arg);
+    const results = [first, fs.existsSync('soft.key'), plugin.fillKeySync(arg), plugin.fillKeySync({ ...arg, overWriteFlag: 0 })];
+    plugin.finish();
+    return { results, exists: sdk.CODES.SOFT_KEY_EXISTS };
+  },
+
+  // A group made from refilled key material, its key applied and exported.
+  async groups({ plugin, sdk, logLines }) {
+    await openSession(plugin);
+    await plugin.reFillKey('', 4, 256);
+    let from = sdk.calls().length;
+    const created = Object.entries(await plugin.createGroup('组 first', -Infinity, 'third', 'extra'));
+    const createArgs = hex(sdk.calls()[from].args);
+    const { groupId } = Object.fromEntries(created);
+    from = sdk.calls().length;
+    const applied = await plugin.applyKeyWithGroupID(groupId, 'second');
+    const applyCalls = sdk.calls().slice(from).filter((call) => call.name !== 'QCF_ErrMessage').map((call) => [call.name, call.args]);
+    // A failed apply is not checked: the export gets the null handle and fails.
+    sdk.script('QCF_ApplyKeyWithGroupID', { code: -3, nullHandle: true });
+    const failed = await plugin.applyKeyWithGroupID('x', 'y');
+    const exportArgs = sdk.callsOf('QCF_ExportKey').map((call) => call.args);
+    plugin.finish();
+    return { created, createArgs, log: addonLines(logLines), applied, applyCalls, failed, exportArgs };
+  },
+
+  // Both refill methods with a scripted login token, then after finish; and
+  // a reFillKey made before a finish and a new login.
+  async refill({ plugin, sdk }) {
+    const out = {};
+    for (const name of ['reFillKey', 'reFillKeySync']) {
+      sdk.reset();
+      sdk.script('QCF_Auth', { token: 'session-token' });
+      await openSession(plugin);
+      const results = [await plugin[name]('ignored text', 2, 3, 'extra'), await plugin[name]('', 2 ** 31, 1.9)];
+      plugin.finish();
+      results.push(await plugin[name]('', 2, 3));
+      out[name] = { results, sent: sdk.callsOf('QCF_ReFillKey').map((call) => call.args) };
+    }
+    sdk.reset();
+    sdk.script('QCF_Auth', { token: 'first-login' });
+    await openSession(plugin);
+    const beforeFinish = plugin.reFillKey('', 1, 1);
+    plugin.finish();
+    await beforeFinish;
+    sdk.script('QCF_Auth', { token: 'second-login' });
+    await openSession(plugin);
+    await plugin.reFillKey('', 2, 2);
+    plugin.finish();
+    out.tokens = sdk.callsOf('QCF_ReFillKey').map((call) => call.args[0]);
+    return out;
+  },
+
+  // Two reports in a session, the first looked at when the method returns.
+  async report({ plugin, sdk, logLines }) {
+    await openSession(plugin);
+    const pending = plugin.reportSPMWithSignPubkey('签名 a', 'pubkey b', 5, 'extra');
+    // The SDK thread may make the call at any time after the return.
+    const atReturn = { log: addonLines(logLines), calls: process.env.VARN_SDK_THREAD === '1' ? 0 : sdk.callsOf('QCF_ReportSPMWithSignPubkey').length };
+    const results = [await pending, await plugin.reportSPMWithSignPubkey('a', 'b', -1)];
+    const sent = sdk.callsOf('QCF_ReportSPMWithSignPubkey').map((call) => call.args);
+    plugin.finish();
+    return { atReturn, results, sent, log: addonLines(logLines).length };
+  },
+
+  // Scripted report failures, with and without an SDK text.
+  async reportFailures({ plugin, sdk }) {
+    const results = [];
+    for (const [code, text] of [[-5, '签名公钥无效'], [12, null]]) {
+      sdk.script('QCF_ReportSPMWithSignPubkey', { code });
+      sdk.script('QCF_ErrMessage', { text });
+      results.push(await plugin.reportSPMWithSignPubkey('a', 'b', 1));
+    }
+    return { results, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
+  },
+
+  // The simulator's own record, then two scripted failures.
+  async spmInfo({ plugin, sdk, args: [partial] }) {
+    await openSession(plugin);
+    const results = [await plugin.getSPMKeyInfo('a', 'b')]; // success prints nothing
+    sdk.script('QCF_GetSPMKeyInfo', { code: -1, bytes: Buffer.from(partial, 'hex') });
+    sdk.script('QCF_ErrMessage', { text: '模块不存在' });
+    results.push(await plugin.getSPMKeyInfo('a', 'b'));
+    // The SDK writes nothing and has no text for its code.
+    sdk.script('QCF_GetSPMKeyInfo', { code: 0x2a, bytes: Buffer.alloc(0) });
+    sdk.script('QCF_ErrMessage', { text: null });
+    results.push(await plugin.getSPMKeyInfo('a', 'b'));
+    plugin.finish();
+    return results;
+  },
+
+  // Every method with its required arguments, optional ones left out or
+  // extra ones added: what each returned or threw.
+  async passingCalls({ plugin }) {
+    const fn = () => {};
+    const calls = [
+      ['preActivate', 'k.key'], ['preActivate', 'k.key', 'logs', 6, 'extra'],
+      ['reportSPMWithSignPubkey', 'a', 'b', 1, 'extra', {}], ['setKeyFilePath', 'k.key', 5],
+      ['setCustomConfig', 'logLevel', '1', 5], ['init', 1, 'a', 'b'], ['init', 1, 'a', 'b', 'host'],
+      ['init', 1, 'a', 'b', 'host', 80, 'extra'], ['auth_pubkey', 1, 'a', 'b'],
+      ['auth_pubkey', NaN, 'a', 'b', 'host', 80, 'extra'], ['auth', 'x', 1],
+      ['fillKeySync', { serverAddr: 'h', fillkeyItem: {} }], ['getSPMKeyInfo', 'a', 'b', 'extra'],
+      ['reFillKey', 'a', 1, 2, 'extra'], ['reFillKeySync', 'a', 1, 2, 'extra'],
+      ['createGroup', 'a', 1, 'b', 'extra'], ['applyKeyWithGroupID', 'a', 'b', 'extra'],
+      ['setLogCallback', fn, 'extra'], ['setEventCallback', 'onCaptureError', fn, 'extra'], ['finish', 'x'],
+    ];
+    const outcomes = [];
+    for (const [method, ...args] of calls) {
+      try {
+        const value = await plugin[method](...args);
+        outcomes.push({ method, type: typeof value, code: typeof value?.code, message: value?.message });
+      } catch (err) {
+        outcomes.push({ method, type: 'refused', message: err?.message });
+      }
+    }
+    return outcomes;
+  },
+};
