@@ -121,7 +121,7 @@ module.exports = {
     const outcomes = [];
     for (const [method, ...args] of calls) {
       try {
-        const value = await plugin[method](...args);
+        const value = await plugin[/** @type {string} */ (method)](...args);
         outcomes.push({ method, type: typeof value, code: typeof value?.code, message: value?.message });
       } catch (err) {
         outcomes.push({ method, type: 'refused', message: err?.message });
