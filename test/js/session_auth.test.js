@@ -7,35 +7,30 @@ const { openSession } = require('../helpers/session');
 const { runScenario } = require('../helpers/scenario');
 
 sdk.tempCwd();
-const { VarnKtPlugin } = require(sdk.ROOT);
-const plugin = new VarnKtPlugin();
+const plugin = new (require(sdk.ROOT).VarnKtPlugin)();
+test.after(() => plugin.finish()); // an open SDK session keeps the process alive
 
-const result = (token, tokenValidSeconds, code, message) => ({ token, tokenValidSeconds, code, message });
 const TOP_BIT = 0x80000001 | 0;
-// [login script, QCF_ErrMessage script, expected result]
+// [login script, QCF_ErrMessage script, [token, tokenValidSeconds, code, message]]
 const CASES = [
-  [undefined, undefined, result('tok-*', 3600, 0, 'succ')],
-  [{ token: null, number: 60 }, undefined, result('', 60, 0, 'succ')],
-  [{ token: 'tok', number: 2 ** 31 + 5 }, undefined, result('tok', 2 ** 31 + 5, 0, 'succ')],
-  [{ code: -3, token: 'left', number: 9 }, undefined, result('', 0, -3, sdk.errorText(-3))],
-  [{ code: TOP_BIT, token: 'left' }, undefined, result('', 0, TOP_BIT, sdk.errorText(TOP_BIT))],
-  [{ code: 4 }, { text: null }, result('', 0, 4, '')],
+  [undefined, undefined, ['tok-*', 3600, 0, 'succ']],
+  [{ token: null, number: 60 }, undefined, ['', 60, 0, 'succ']],
+  [{ token: 'tok', number: 2 ** 31 + 5 }, undefined, ['tok', 2 ** 31 + 5, 0, 'succ']],
+  [{ code: -3, token: 'left', number: 9 }, undefined, ['', 0, -3, sdk.errorText(-3)]],
+  [{ code: TOP_BIT, token: 'left' }, undefined, ['', 0, TOP_BIT, sdk.errorText(TOP_BIT)]],
+  [{ code: 4 }, { text: null }, ['', 0, 4, '']],
 ];
 
 // Only a failed auth_pubkey prints; a failed auth, init or finish does not.
 test('auth and auth_pubkey: result objects, and the console line of a failed auth_pubkey', () => {
   const { stdout, value, status, stderr } = runScenario('session', 'logins', { args: CASES.map(([login, text]) => [login, text]) });
   assert.equal(status, 0, stderr);
-  const expected = CASES.map(([, , res]) => [['token', 'tokenValidSeconds', 'code', 'message'], res]);
-  // The simulator's tokens are random.
-  assert.deepEqual(JSON.parse(JSON.stringify(value).replace(/tok-[0-9A-F]{32}/gi, 'tok-*')), [...expected, ...expected]);
+  const expected = CASES.map(([, , [token, tokenValidSeconds, code, message]]) => ({ token, tokenValidSeconds, code, message }));
+  // As JSON, to compare the key order too; the simulator's tokens are random.
+  assert.equal(JSON.stringify(value).replace(/tok-[0-9A-F]{32}/gi, 'tok-*'), JSON.stringify([...expected, ...expected]));
   // %#X shows the code's 32 bits unsigned; the parentheses are full-width.
-  assert.equal(stdout.toString('utf8'), [
-    '【预激活】成功！\n',
-    `【认证】入网测试失败，返回：0XFFFFFFFD（${sdk.errorText(-3)}）\n`,
-    `【认证】入网测试失败，返回：0X80000001（${sdk.errorText(TOP_BIT)}）\n`,
-    '【认证】入网测试失败，返回：0X4（）\n',
-  ].join(''));
+  assert.equal(stdout.toString('utf8'), ['【预激活】成功！', `【认证】入网测试失败，返回：0XFFFFFFFD（${sdk.errorText(-3)}）`,
+    `【认证】入网测试失败，返回：0X80000001（${sdk.errorText(TOP_BIT)}）`, '【认证】入网测试失败，返回：0X4（）', ''].join('\n'));
 });
 
 test('auth_pubkey logs in with the login records; the token is the last login\'s, or what a failed one left', async () => {
@@ -54,6 +49,3 @@ test('auth_pubkey logs in with the login records; the token is the last login\'s
   assert.equal(plugin.reFillKeySync('a', 1, 2).code, 0, 'the scripted token is the session\'s');
   assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args.slice(0, 2)), [[token, 1], ['left-by-sdk', 1], ['fresh', 1]]);
 });
-
-// An open SDK session keeps the process alive: end it.
-test.after(() => plugin.finish());

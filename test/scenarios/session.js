@@ -30,8 +30,7 @@ module.exports = {
       for (const [login, text] of args) {
         if (login) sdk.script(name, login);
         if (text) sdk.script('QCF_ErrMessage', text);
-        const result = await plugin[method](...callArgs);
-        results.push([Object.keys(result), result]);
+        results.push(await plugin[method](...callArgs));
       }
     }
     ['QCF_Init', 'QCF_Finish'].forEach((name) => sdk.script(name, { code: -3 }));
