@@ -33,12 +33,12 @@ module.exports = {
     return { removed, collected: collected.deref() === undefined, logging: logged > before, seen };
   },
 
-  // SDK threads overlap with finish, with replacements of the log callback
-  // and with instances being collected.
+  // SDK threads overlap with finish, with new log callbacks and with
+  // collections.
   async finishUnderThreads({ plugin, VarnKtPlugin, sdk, logLines }) {
     plugin.preActivate('keys');
     const delivered = { lines: 0, events: 0 };
-    const count = () => { delivered.lines += 1; };
+    const count = () => delivered.lines++;
     const holders = Array.from({ length: 4 }, () => new VarnKtPlugin());
     for (const holder of holders) {
       holder.setEventCallback('onCaptureMessage', () => { delivered.events += 1; });
@@ -63,9 +63,8 @@ module.exports = {
     // One more line, with a callback surely in force.
     sdk.emitAsync({ kind: 'log', message: 'line 0', count: 1, wait: true });
     await turns(20);
-    const logged = logLines();
     const kinds = { line: /^line \d$/, fault: /^fault \d$/, finishing: /^finishing$/, finishFault: /^finish fault$/, finished: /^QCF_Finish: / };
-    const counts = Object.fromEntries(Object.entries(kinds).map(([k, re]) => [k, logged.filter((l) => re.test(l)).length]));
+    const counts = Object.fromEntries(Object.entries(kinds).map(([k, re]) => [k, logLines().filter((l) => re.test(l)).length]));
     // Every SDK message since the holders exist, as an event to each of them.
     const messages = Object.values(counts).reduce((a, b) => a + b, 0);
     return { counts, linesDelivered: delivered.lines > 0, eventsPerHolder: delivered.events / holders.length, messages };
