@@ -35,9 +35,7 @@ test('outputs without a NUL, null texts and odd export lengths give bounded, wel
   }
 });
 
-// Every line reached the log file, whatever happened to the callback, and
-// every holder got every message as an event, exactly once.
-test('handlers called from many SDK threads during finish, callback changes and collection', () => {
+test('handlers called from many SDK threads during finish, callback changes and collection: every line logged, every event to every holder once', () => {
   const value = runValue('sdk_lines', 'finishUnderThreads', { nodeArgs: ['--expose-gc'] });
   assert.deepEqual(value, { counts: { line: 8001, fault: 8000, finishing: 67, finishFault: 67, finished: 67 },
     linesDelivered: true, eventsPerHolder: value.messages, messages: value.messages });
@@ -49,9 +47,7 @@ test('a storm of 100,000 log lines from SDK threads: all logged, all delivered, 
     { perThread: { 'storm 0': 25000, 'storm 1': 25000, 'storm 2': 25000, 'storm 3': 25000 }, seen, logged: 200000 });
 });
 
-// process.exit() while calls are in flight, jobs queued and SDK threads
-// still calling the handlers: the requested code, no crash.
-test('process.exit under load exits with the requested code', () => {
+test('process.exit with calls in flight, jobs queued and SDK threads calling the handlers exits with the requested code', () => {
   for (const [from, code] of [['main', 7], ['callback', 9], ['promise', 11]]) {
     const { status, signal, stderr } = runScenario('sdk_lines', 'exitUnderLoad', { args: [from], timeout: 60000 });
     assert.deepEqual([status, signal], [code, null], `from ${from}: ${stderr}`);

@@ -30,7 +30,7 @@ const VALID_ARGS = {
 const METHODS = Object.keys(VALID_ARGS);
 
 
-test('the module exports the class alone, the entry re-exports it, new ignores its arguments and the SDK; the prototype carries the 19 methods in order, read-only, hidden and fixed', () => {
+test('the module exports the class alone, re-exported by the entry; new ignores its arguments; 19 fixed hidden methods in order', () => {
   assert.deepEqual(Object.getOwnPropertyNames(addonExports), ['VarnKtPlugin']);
   assert.equal(addonExports.VarnKtPlugin.name, 'VarnKtPlugin');
   assert.deepEqual(Object.keys(require(sdk.ROOT)), ['VarnKtPlugin', 'configure', 'sdkInfo']);
@@ -55,7 +55,6 @@ test('hello appends " world" to its text and needs a string; a receiver that is 
   for (const receiver of [{}, Object.create(VarnKtPlugin.prototype)]) {
     for (const name of METHODS) assert.throws(() => VarnKtPlugin.prototype[name].apply(receiver, VALID_ARGS[name]), Error, name);
   }
-  // Nothing reached the SDK, and setKeyFilePath wrote no log record.
   assert.deepEqual(sdk.calls(), []);
   assert.equal(fs.existsSync('log.txt'), false);
 });
@@ -85,11 +84,9 @@ test('the module file exports exactly its registration entry, and finds libqcf t
   assert.equal(vendor ? runpath.split(':')[0] : runpath, '$ORIGIN');
 });
 
-// index.d.ts: the declared methods are exactly the prototype's, each declared
-// promise is a promise, and every result has exactly the properties, in order,
-// that the add-on sets (per method: whether it returns a promise, and the type
-// and the property names, null for a number or a string, of what it returns or
-// resolves with). The add-on's side runs in a child, since it prints on the console.
+// Per method of index.d.ts and of the add-on: whether it returns a promise, and
+// the type and the property names, in order (null for a number or a string), of
+// what it returns or resolves with. The add-on's side prints, so runs in a child.
 test('the declared methods, their promises and their results are those of the add-on', () => {
   const file = path.join(sdk.ROOT, 'index.d.ts');
   const program = ts.createProgram([file], { strict: true, noEmit: true, types: [] });

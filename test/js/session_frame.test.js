@@ -13,8 +13,7 @@ const { preload } = require('../helpers/preload');
 sdk.tempCwd();
 const plugin = new (require(sdk.ROOT).VarnKtPlugin)();
 test.after(() => plugin.finish()); // an open SDK session keeps the process alive
-// With the SDK thread the calls go there instead of through a worker and a
-// thread-safe function.
+// With the SDK thread, calls go there instead of to a worker.
 const SDK_THREAD = process.env.VARN_SDK_THREAD === '1';
 
 // The state of a promise before any later turn of the event loop.
@@ -67,7 +66,6 @@ test('without a worker thread the job is handed over from the JavaScript thread'
 }, () => {
   const { value, status, stderr } = runScenario('session', 'noWorkerThread', { env: { LD_PRELOAD: preload(SHIM) } });
   assert.equal(status, 0, stderr);
-  // Each call really found thread creation refused.
   assert.equal(stderr.match(/fail_thread_start: refused/g)?.length, 3, stderr);
   assert.deepEqual(value, Object.keys(VALID).map((method) => ({ method, callsAtReturn: 0, code: 0 })));
 });

@@ -26,7 +26,6 @@ test('setCustomConfig hands key and value to the SDK as UTF-8 bytes, whatever th
   assert.equal(plugin.setCustomConfig('日志目录', 'C:\\Müller\\密钥'), -2147483648);
   assert.equal(fs.existsSync('log.txt'), false, 'setCustomConfig logs nothing');
   assert.equal(plugin.setKeyFilePath('k.key'), 0x0a000001);
-  // No error text is fetched.
   assert.deepEqual(sdk.callsRaw().map((call) => [call.name, ...call.args]), [
     ['QCF_Custom', Buffer.from('logLevel'), Buffer.from('1')],
     ['QCF_Custom', Buffer.from('日志目录'), Buffer.from('C:\\Müller\\密钥')],

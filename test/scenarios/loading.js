@@ -1,7 +1,6 @@
 'use strict';
-// Scenarios of the loading tests (entry, module, worker_thread): how the
-// package and its add-on load, from which build, on which thread. None reads
-// the context's add-on before it means to.
+// Scenarios of the entry and module tests. None reads the context's add-on
+// before it means to.
 const path = require('node:path');
 const { Worker } = require('node:worker_threads');
 
@@ -23,7 +22,6 @@ async function useOnMain(sdk) {
 const errorOf = (err) => ({ isError: err instanceof Error, message: String(err && err.message) });
 
 module.exports = {
-  // The package as the build in VARN_BUILD_DIR gives it, or the Error.
   loadPackage() {
     try {
       const mod = require(ROOT);

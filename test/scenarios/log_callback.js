@@ -1,8 +1,6 @@
 'use strict';
-// Scenarios of test/js/session_log_callback.test.js, in a process of their
-// own since preActivate installs the SDK's handlers for good. Each opens a
-// session first; the simulator's own lines lose their notes
-// ("QCF_Auth: ok (logged in ...)" -> "QCF_Auth: ok").
+// Scenarios of session_log_callback.test.js. The simulator's own lines lose
+// their notes ("QCF_Auth: ok (logged in ...)" -> "QCF_Auth: ok").
 const plain = (message) => String(message).replace(/^(QCF_\w+: ok) \(.*\)$/, '$1');
 // Every callback throws after it records: that must disturb nothing (an
 // exception reaching the process would end the child).

@@ -1,7 +1,5 @@
 'use strict';
-// Scenarios of the events, misbehaving_sdk and module tests: handlers
-// collected, SDK threads storming, the process ending under load, and the
-// shape of every method's result.
+// Scenarios of the events, misbehaving_sdk and module tests.
 const turns = async (n = 1) => { for (let i = 0; i < n; i++) await new Promise((r) => setImmediate(r)); };
 
 module.exports = {
@@ -33,8 +31,6 @@ module.exports = {
     return { removed, collected: collected.deref() === undefined, logging: logged > before, seen };
   },
 
-  // SDK threads overlap with finish, with new log callbacks and with
-  // collections.
   async finishUnderThreads({ plugin, VarnKtPlugin, sdk, logLines }) {
     plugin.preActivate('keys');
     const delivered = { lines: 0, events: 0 };
@@ -88,8 +84,7 @@ module.exports = {
     return { perThread, seen, logged: logLines().filter((l) => l.startsWith('storm ')).length };
   },
 
-  // process.exit (args[0]: 'main', 'callback' or 'promise') while calls are
-  // in flight, jobs queued and SDK threads calling the handlers.
+  // args: [where process.exit is called: 'main', 'callback' or 'promise'].
   async exitUnderLoad({ plugin, VarnKtPlugin, sdk, args: [from] }) {
     plugin.preActivate('keys');
     await plugin.init(1, 'u', 'd');
@@ -109,8 +104,7 @@ module.exports = {
     if (from === 'promise') plugin.getSPMKeyInfo('a', 'b').then(() => process.exit(11));
   },
 
-  // Calls every method once (args[0]: arguments by name, callbacks as null)
-  // and reports the shape of what came back.
+  // args: [arguments by method name, callbacks as null].
   async everyShape({ plugin, args: [ARGUMENTS] }) {
     const shape = (value) =>
       (typeof value === 'object' && value !== null ? { type: 'object', keys: Object.keys(value) } : { type: typeof value, keys: null });

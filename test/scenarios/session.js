@@ -1,7 +1,6 @@
 'use strict';
-// Scenarios of the session tests (preActivate, logins, init's worker,
-// setKeyFilePath), run in a process of their own for their console lines,
-// environment or preloaded libraries.
+// Scenarios of the session and settings tests that need their own process
+// for console lines, environment or preloaded libraries.
 const hex = (sdk, name) => sdk.callsRaw().filter((c) => c.name === name).map((c) => c.args.map((a) => a.toString('hex')));
 
 module.exports = {
@@ -39,8 +38,7 @@ module.exports = {
     return results;
   },
 
-  // With fail_thread_start preloaded: init and the logins while no thread
-  // can be started.
+  // With fail_thread_start preloaded: no thread can be started.
   async noWorkerThread({ plugin, sdk }) {
     plugin.preActivate('k.key');
     const outcomes = [];
