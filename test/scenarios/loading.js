@@ -22,18 +22,14 @@ async function useOnMain(sdk) {
 const errorOf = (err) => ({ isError: err instanceof Error, message: String(err && err.message) });
 
 module.exports = {
-  loadPackage() {
+  // args: [package directory]: the package's exports, hello and sdkInfo(), or the Error.
+  loadPackage({ args: [pkg] }) {
     try {
-      const mod = require(ROOT);
+      const mod = require(pkg);
       return { keys: Object.keys(mod), hello: new mod.VarnKtPlugin().hello('abc'), sdk: mod.sdkInfo() };
     } catch (err) {
       return errorOf(err);
     }
-  },
-
-  // args: [package directory]: what its sdkInfo() says, or the Error's message.
-  sdkInfoOf({ args: [pkg] }) {
-    try { return require(pkg).sdkInfo(); } catch (err) { return err.message; }
   },
 
   printHello({ VarnKtPlugin }) {
