@@ -20,11 +20,9 @@ const log = (message) => ({ kind: 'log', message });
 // The dispatcher delivers for a few milliseconds per turn of the loop, so a
 // backlog takes several turns: wait until `count()` has stood still for a few.
 const queuedEventsDone = async (count = () => 0) => {
-  for (let last = -1, still = 0, turn = 0; still < 3 || turn < 3; turn++) {
+  for (let last = -1, still = 0; still < 3; last = count()) {
     await new Promise((resolve) => setImmediate(resolve));
-    const now = count();
-    still = now === last ? still + 1 : 0;
-    last = now;
+    still = count() === last ? still + 1 : 0;
   }
 };
 
