@@ -9,11 +9,7 @@ const recorder = (into) => (message) => { into.push(plain(message)); throw new E
 const lines = (...messages) => ({ code: 0, emit: messages.map((message) => ({ kind: 'log', message })) });
 const turns = async (n = 3) => { for (let i = 0; i < n; i++) await new Promise((r) => setImmediate(r)); };
 const collect = async () => { for (let i = 0; i < 5; i++) { global.gc(); await turns(); } };
-
-async function open(plugin) {
-  plugin.preActivate('k.key');
-  await plugin.init(1, 'u', 'd');
-}
+const open = async (plugin) => { plugin.preActivate('k.key'); await plugin.init(1, 'u', 'd'); };
 
 module.exports = {
   async withinCall({ plugin, sdk, logLines }) {
