@@ -1,5 +1,7 @@
 'use strict';
-// The package entry (index.js) with VARN_BUILD_DIR at a prepared directory.
+// Loading the package: its entry (index.js) with VARN_BUILD_DIR at a prepared
+// directory, a copy of the package, and a worker thread loading the module.
+// Each load in a child process of its own.
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
@@ -11,85 +13,92 @@ const { runValue } = require('../helpers/scenario');
 const ROOT = path.resolve(__dirname, '..', '..');
 const BUILD_DIR = path.resolve(ROOT, process.env.VARN_BUILD_DIR || 'build');
 
-// Loads the package in a child whose build directory holds the given files
-// (name -> source path or contents) in its Release folder, and reports what
-// it got.
-function loadPackage(files) {
-  const buildDir = fs.mkdtempSync(path.join(os.tmpdir(), 'varn-entry-'));
-  fs.mkdirSync(path.join(buildDir, 'Release'));
-  for (const [name, source] of Object.entries(files)) {
-    const target = path.join(buildDir, 'Release', name);
-    if (Buffer.isBuffer(source)) fs.writeFileSync(target, source); else fs.copyFileSync(source, target);
-  }
-  try {
-    return { buildDir, ...runValue('loading', 'loadPackage', { env: { VARN_BUILD_DIR: buildDir, LD_LIBRARY_PATH: '', LD_PRELOAD: preload() } }) };
-  } finally {
-    fs.rmSync(buildDir, { recursive: true, force: true });
-  }
-}
-
 const addon = path.join(BUILD_DIR, 'Release', 'VarnKtPlugin.node');
 const standin = path.join(BUILD_DIR, 'Release', 'libqcf.so');
 const onLinux = process.platform === 'linux';
 
-// [case, files, skip, what the Error must say, what it must not]
-for (const [name, files, skip, says, saysNot] of [
+// Loads in a child the package at `pkg(dir)` with `files` (path -> source
+// file, directory to link, or contents) laid out in a fresh directory `dir`
+// and `env(dir)` in its environment: { dir, real (its real path), ...what it got }.
+function loadPackage(files, env = (dir) => ({ VARN_BUILD_DIR: dir }), pkg = () => ROOT) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varn-entry-'));
+  try {
+    for (const [name, source] of Object.entries(files)) {
+      const target = path.join(dir, name);
+      fs.mkdirSync(path.dirname(target), { recursive: true });
+      if (Buffer.isBuffer(source)) fs.writeFileSync(target, source);
+      else if (fs.statSync(source).isDirectory()) fs.symlinkSync(source, target);
+      else fs.copyFileSync(source, target);
+    }
+    return { dir, real: fs.realpathSync(dir), ...runValue('loading', 'loadPackage', { args: [pkg(dir)], env: { LD_LIBRARY_PATH: '', LD_PRELOAD: preload(), ...env(dir) } }) };
+  } finally {
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+}
+
+// [case, files, skip, what the Error must say (texts or patterns, given the build directory)]
+for (const [name, files, skip, says] of [
   ['without a built add-on the entry throws an Error that says how to build it', {}, false,
-    [/has not been built/, /npm install/, (dir) => path.join(dir, 'Release', 'VarnKtPlugin.node')], []],
-  ['an add-on that exists but cannot load is reported as it is, not as unbuilt', { 'VarnKtPlugin.node': Buffer.from('not a shared object') },
-    false, [() => 'VarnKtPlugin.node'], [/has not been built/]],
-  ['the add-on needs libqcf beside it', { 'VarnKtPlugin.node': addon }, !onLinux || !fs.existsSync(standin), [/libqcf\.so/], [/has not been built/]],
+    (dir) => [/has not been built/, /npm install/, path.join(dir, 'Release', 'VarnKtPlugin.node')]],
+  ['an add-on that exists but cannot load is reported as it is, not as unbuilt', { 'Release/VarnKtPlugin.node': Buffer.from('not a shared object') },
+    false, () => ['VarnKtPlugin.node']],
+  ['the add-on needs libqcf beside it', { 'Release/VarnKtPlugin.node': addon }, !onLinux || !fs.existsSync(standin), () => [/libqcf\.so/]],
 ]) {
   test(name, { skip }, () => {
-    const { buildDir, ...report } = loadPackage(files);
-    assert.equal(report.isError, true);
-    for (const pattern of says) {
-      if (typeof pattern === 'function') assert.ok(report.message.includes(pattern(buildDir)), report.message);
-      else assert.match(report.message, pattern);
-    }
-    for (const pattern of saysNot) assert.doesNotMatch(report.message, pattern);
+    const { dir, isError, message } = loadPackage(files);
+    assert.equal(isError, true);
+    for (const text of says(dir)) assert.ok(typeof text === 'string' ? message.includes(text) : text.test(message), message);
+    assert.equal(/has not been built/.test(message), Object.keys(files).length === 0, message);
   });
 }
 
 test('moved with its libqcf, the add-on loads from anywhere and the report names that libqcf', { skip: !fs.existsSync(standin) }, () => {
-  const { buildDir, ...report } = loadPackage({ 'VarnKtPlugin.node': addon, 'libqcf.so': standin });
-  const release = path.join(fs.realpathSync(os.tmpdir()), path.basename(buildDir), 'Release');
-  assert.deepEqual(report, {
-    keys: ['VarnKtPlugin', 'configure', 'sdkInfo'],
-    hello: 'abc world',
-    sdk: { simulator: true, path: path.join(release, 'libqcf.so'), addon: path.join(buildDir, 'Release', 'VarnKtPlugin.node') },
-  });
+  const { dir, real, ...report } = loadPackage({ 'Release/VarnKtPlugin.node': addon, 'Release/libqcf.so': standin });
+  assert.deepEqual(report, { keys: ['VarnKtPlugin', 'configure', 'sdkInfo'], hello: 'abc world',
+    sdk: { simulator: true, path: path.join(real, 'Release', 'libqcf.so'), addon: path.join(dir, 'Release', 'VarnKtPlugin.node') } });
 });
 
-// Which add-on a copy of the package loads, given what it holds: a build from
-// source wins over a prebuilt add-on; VARN_BUILD_DIR rules out the prebuilt.
+// Which add-on a copy of the package loads, given the add-on files it holds
+// (each with libqcf beside it).
 const PREBUILT = path.join('prebuilds', 'linux-x64', 'VarnKtPlugin.node.napi.glibc.node');
+const BUILT = path.join('build', 'Release', 'VarnKtPlugin.node');
+const PACKAGE = Object.fromEntries(['index.js', 'package.json', 'lib/load.js', 'lib/sdk-info.js', 'node_modules'].map((f) => [f, path.join(ROOT, f)]));
 for (const [name, holds, env, expected] of [
-  ['a package with only prebuilt binaries loads the prebuilt add-on', ['prebuild'], {}, PREBUILT],
-  ['a build from source wins over the prebuilt add-on', ['prebuild', 'build'], {}, path.join('build', 'Release', 'VarnKtPlugin.node')],
-  ['VARN_BUILD_DIR names the only build looked at', ['prebuild'], { VARN_BUILD_DIR: 'elsewhere' }, /VARN_BUILD_DIR is set, so no prebuilt add-on is used/],
+  ['a package with only prebuilt binaries loads the prebuilt add-on', [PREBUILT], {}, PREBUILT],
+  ['a build from source wins over the prebuilt add-on', [PREBUILT, BUILT], {}, BUILT],
+  ['VARN_BUILD_DIR names the only build looked at', [PREBUILT], { VARN_BUILD_DIR: 'elsewhere' }, /VARN_BUILD_DIR is set, so no prebuilt add-on is used/],
 ]) {
   test(name, { skip: !onLinux || !fs.existsSync(standin) }, () => {
-    const pkg = fs.mkdtempSync(path.join(os.tmpdir(), 'varn-pkg-'));
-    try {
-      for (const file of ['index.js', 'package.json', 'lib/load.js', 'lib/sdk-info.js']) {
-        fs.mkdirSync(path.dirname(path.join(pkg, file)), { recursive: true });
-        fs.copyFileSync(path.join(ROOT, file), path.join(pkg, file));
-      }
-      fs.symlinkSync(path.join(ROOT, 'node_modules'), path.join(pkg, 'node_modules'));
-      const dirs = { prebuild: path.dirname(PREBUILT), build: path.join('build', 'Release') };
-      for (const kind of holds) {
-        fs.mkdirSync(path.join(pkg, dirs[kind]), { recursive: true });
-        fs.copyFileSync(standin, path.join(pkg, dirs[kind], 'libqcf.so'));
-      }
-      if (holds.includes('prebuild')) fs.copyFileSync(addon, path.join(pkg, PREBUILT));
-      if (holds.includes('build')) fs.copyFileSync(addon, path.join(pkg, dirs.build, 'VarnKtPlugin.node'));
-      const report = runValue('loading', 'sdkInfoOf', { args: [pkg], env: { VARN_BUILD_DIR: '', ...env, LD_LIBRARY_PATH: '', LD_PRELOAD: preload() } });
-      if (expected instanceof RegExp) return assert.match(report, expected);
-      assert.equal(report.addon, path.join(pkg, expected));
-      assert.equal(report.path, path.join(fs.realpathSync(pkg), path.dirname(expected), 'libqcf.so'));
-    } finally {
-      fs.rmSync(pkg, { recursive: true, force: true });
-    }
+    const files = { ...PACKAGE };
+    for (const file of holds) Object.assign(files, { [file]: addon, [path.join(path.dirname(file), 'libqcf.so')]: standin });
+    const { dir, real, sdk, message } = loadPackage(files, () => ({ VARN_BUILD_DIR: '', ...env }), (d) => d);
+    if (expected instanceof RegExp) return assert.match(message, expected);
+    assert.deepEqual(sdk, { simulator: true, addon: path.join(dir, expected), path: path.join(real, path.dirname(expected), 'libqcf.so') });
+  });
+}
+
+const NOT_MAIN_THREAD = 'VarnKtPlugin can only be loaded on the main thread: it delivers SDK events '
+  + 'through the main event loop, so it cannot be used from a worker thread';
+const WORKING = { hello: 'abc world', initCode: 0, logged: true };
+const failed = (message) => ({ isError: true, message });
+const DETACHED = 'VarnKtPlugin cannot deliver SDK events: its dispatcher is not attached to the main event loop '
+  + '(was the module first loaded on a worker thread?)';
+
+// What matters is which thread opens the add-on file first. The entry
+// refuses a worker before the add-on file is opened; a worker
+// loading the file directly gets an Error from the add-on's initialisation,
+// whether the main thread loads it before or after. While a worker that loaded
+// it first runs on, the main thread is told the events have no loop to go to.
+for (const [what, file, mainFirst, holds] of [['the entry', 'ROOT', false, false],
+  ['the add-on file, loaded on the main thread first', 'ADDON', true, false],
+  ['the add-on file, loaded by the worker first', 'ADDON', false, false],
+  ['the add-on file first and running on', 'ADDON', false, true]]) {
+  test(`a worker thread loading ${what} gets a clear Error; the main thread ${holds ? 'gets an Error, not a crash' : 'still works'}`, () => {
+    assert.deepEqual(runValue('loading', 'workerLoads', { args: [file, mainFirst, holds, addon], timeout: 60000 }), {
+      before: mainFirst ? WORKING : null,
+      held: holds ? NOT_MAIN_THREAD : null,
+      worker: holds ? { exitCode: 0, error: null } : { exitCode: 1, error: failed(NOT_MAIN_THREAD) },
+      after: holds ? failed(DETACHED) : WORKING,
+    });
   });
 }

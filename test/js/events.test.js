@@ -10,78 +10,66 @@ sdk.tempCwd();
 const { VarnKtPlugin } = require(sdk.ROOT);
 const plugin = new VarnKtPlugin();
 plugin.preActivate('keys'); // installs the SDK handlers that raise the events
+test.after(() => plugin.finish()); // an open SDK session keeps the process alive
+test.beforeEach(() => { sdk.reset(); sdk.tempCwd(); });
 
 // The stand-in logs every call it serves ("QCF_Custom: ok"); the tests skip those.
 const isCallLine = (message) => /^QCF_\w+: /.test(message);
-
-function record(target = new VarnKtPlugin(), seen = []) {
-  target.setEventCallback('onCaptureError', (code, message) => seen.push(['error', code, message]));
-  target.setEventCallback('onCaptureMessage', (message) => isCallLine(message) || seen.push(['message', message]));
-  return seen;
-}
 const emitDuringCall = (emit) => { sdk.script('QCF_Custom', { emit }); plugin.setCustomConfig('emit', 'now'); };
 const log = (message) => ({ kind: 'log', message });
 // The dispatcher delivers for a few milliseconds per turn of the loop, so a
 // backlog takes several turns: wait until `count()` has stood still for a few.
 const queuedEventsDone = async (count = () => 0) => {
-  for (let last = -1, still = 0, turn = 0; still < 3 || turn < 3; turn++) {
+  for (let last = -1, still = 0; still < 3; last = count()) {
     await new Promise((resolve) => setImmediate(resolve));
-    const now = count();
-    still = now === last ? still + 1 : 0;
-    last = now;
+    still = count() === last ? still + 1 : 0;
   }
 };
-const logMessages = () => (fs.existsSync('log.txt') ? fs.readFileSync('log.txt', 'utf8').split(/\r?\n/).filter(Boolean)
-  .map((line) => line.replace(/^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} - /, '')) : []);
-
-test.beforeEach(() => { sdk.reset(); sdk.tempCwd(); });
 
 test('a registration returns 12 and logs two records; a refusal changes nothing; the next replaces it, even from inside', async () => {
   const target = new VarnKtPlugin();
   const calls = [];
+  const logged = () => fs.readFileSync('log.txt', 'utf8').split(/\r?\n/).slice(0, -1).map((line) => line.slice(22));
   const second = (m) => isCallLine(m) || calls.push(['second', m]);
   const first = (m) => isCallLine(m) || (calls.push(['first', m]) && target.setEventCallback('onCaptureMessage', second));
   for (const name of ['事件 ü', 'onCaptureMessage']) { // a name never raised, then a real one
-    const before = logMessages().length;
     assert.equal(target.setEventCallback(name, first, 'ignored'), 12);
-    assert.deepEqual(logMessages().slice(before), [name, 'pEngine->m_eventHandler->addEventHandler']);
+    assert.deepEqual(logged().slice(-2), [name, 'pEngine->m_eventHandler->addEventHandler']);
   }
+  const records = logged().length;
   assert.throws(() => target.setEventCallback('onCaptureMessage', 'not a function'));
   assert.throws(() => target.setEventCallback(5, second));
-  assert.equal(logMessages().at(-1), 'pEngine->m_eventHandler->addEventHandler', 'refusals log nothing');
+  assert.equal(logged().length, records, 'refusals log nothing');
   emitDuringCall([log('one'), log('two')]);
   await queuedEventsDone();
   assert.deepEqual(calls, [['first', 'one'], ['second', 'two']]);
 });
 
-test('handlers get (code, message) or (message) with this undefined', async () => {
+test('handlers get (code, message) or (message) with this undefined; one that throws stops neither its promise reactions nor the next delivery', async () => {
   const target = new VarnKtPlugin();
   const seen = [];
-  target.setEventCallback('onCaptureError', function (...args) { seen.push([this, ...args]); });
-  target.setEventCallback('onCaptureMessage', function (...args) { isCallLine(args[0]) || seen.push([this, ...args]); });
+  for (const name of ['onCaptureError', 'onCaptureMessage']) {
+    target.setEventCallback(name, function (...args) {
+      if (isCallLine(args[0])) return;
+      seen.push([this, ...args]);
+      Promise.resolve().then(() => seen.push('reaction'));
+      if (args[0] === 'a string') throw args[0];
+      if (args[0] !== 'after') throw (name === 'onCaptureError' ? new TypeError('error handler') : new Error('message handler'));
+    });
+  }
   emitDuringCall([{ kind: 'exception', value: -5, message: 'spm not found' }, { kind: 'exception', value: -2147483648,
-    message: '密钥错误 ü' }, { kind: 'exception', value: 7, message: null }, log('日志 line'), log(null)]);
-  await queuedEventsDone();
-  assert.deepEqual(seen, [[undefined, -5, 'spm not found'], [undefined, -2147483648, '密钥错误 ü'],
-    [undefined, 7, ''], [undefined, '日志 line'], [undefined, '']]);
-});
-
-test('a handler that throws stops neither its promise reactions nor the next delivery', async () => {
-  const target = new VarnKtPlugin();
-  const steps = [];
-  target.setEventCallback('onCaptureMessage', (m) => {
-    if (isCallLine(m)) return;
-    steps.push(m);
-    Promise.resolve().then(() => steps.push(`${m} reaction`));
-    if (m !== 'after') throw m === 'a string' ? m : new Error(m);
-  });
-  target.setEventCallback('onCaptureError', () => { throw new TypeError('from the error handler'); });
-  emitDuringCall([log('an Error'), { kind: 'exception', value: -5, message: 'x' }, log('a string'), log('after')]);
+    message: '密钥错误 ü' }, { kind: 'exception', value: 7, message: null }, log('日志 line'), log(null), log('a string'), log('after')]);
   await queuedEventsDone(); // an exception reaching the process would fail the test
-  assert.deepEqual(steps, ['an Error', 'an Error reaction', 'a string', 'a string reaction', 'after', 'after reaction']);
+  assert.deepEqual(seen, [[undefined, -5, 'spm not found'], [undefined, -2147483648, '密钥错误 ü'], [undefined, 7, ''],
+    [undefined, '日志 line'], [undefined, ''], [undefined, 'a string'], [undefined, 'after']].flatMap((event) => [event, 'reaction']));
 });
 
 test('every live instance gets every event, from any thread, each thread\'s in the order raised', async () => {
+  const record = (target = new VarnKtPlugin(), seen = []) => {
+    target.setEventCallback('onCaptureError', (code, message) => seen.push(['error', code, message]));
+    target.setEventCallback('onCaptureMessage', (message) => isCallLine(message) || seen.push(['message', message]));
+    return seen;
+  };
   const instances = [record(), record()];
   for (const message of ['t0', 't1', 't2', 't3']) sdk.emitAsync({ message, count: 2500 });
   sdk.emitAsync({ kind: 'exception', value: -5, message: 'x', threads: 2, count: 500 });
@@ -109,6 +97,3 @@ test('an instance collected after removing its handler is skipped safely and tak
   assert.deepEqual(runValue('sdk_lines', 'collectedListener', { nodeArgs: ['--expose-gc'] }),
     { removed: [false, true, false], collected: true, logging: true, seen: ['queued', 'probe'] });
 });
-
-// An open SDK session keeps the process alive: end it.
-test.after(() => plugin.finish());

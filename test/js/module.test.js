@@ -29,9 +29,8 @@ const VALID_ARGS = {
 };
 const METHODS = Object.keys(VALID_ARGS);
 
-test.beforeEach(() => sdk.reset());
 
-test('the module exports the class alone; the entry re-exports it; new ignores its arguments and the SDK', () => {
+test('the module exports the class alone, re-exported by the entry; new ignores its arguments; 19 fixed hidden methods in order', () => {
   assert.deepEqual(Object.getOwnPropertyNames(addonExports), ['VarnKtPlugin']);
   assert.equal(addonExports.VarnKtPlugin.name, 'VarnKtPlugin');
   assert.deepEqual(Object.keys(require(sdk.ROOT)), ['VarnKtPlugin', 'configure', 'sdkInfo']);
@@ -41,9 +40,6 @@ test('the module exports the class alone; the entry re-exports it; new ignores i
   assert.equal(Object.getPrototypeOf(plugin), VarnKtPlugin.prototype);
   assert.deepEqual(Reflect.ownKeys(plugin), []);
   assert.deepEqual(sdk.calls(), []);
-});
-
-test('the prototype carries the 19 methods in order, read-only, hidden and fixed', () => {
   assert.deepEqual(Object.getOwnPropertyNames(VarnKtPlugin.prototype).filter((name) => name !== 'constructor'), METHODS);
   for (const name of METHODS) {
     const { value, writable, enumerable, configurable } = Object.getOwnPropertyDescriptor(VarnKtPlugin.prototype, name);
@@ -51,19 +47,14 @@ test('the prototype carries the 19 methods in order, read-only, hidden and fixed
   }
 });
 
-test('hello appends " world" to its text and needs a string', () => {
+test('hello appends " world" to its text and needs a string; a receiver that is not a wrapped instance throws before the method runs', () => {
   const plugin = new VarnKtPlugin();
   assert.equal(plugin.hello(''), ' world');
   assert.equal(plugin.hello('密钥 ü', 1, {}), '密钥 ü world');
   for (const args of [[], [5], [{ toString: () => 'abc' }]]) assert.throws(() => plugin.hello(...args), Error);
-  assert.deepEqual(sdk.calls(), []);
-});
-
-test('a receiver that is not a wrapped instance throws before the method runs', () => {
   for (const receiver of [{}, Object.create(VarnKtPlugin.prototype)]) {
     for (const name of METHODS) assert.throws(() => VarnKtPlugin.prototype[name].apply(receiver, VALID_ARGS[name]), Error, name);
   }
-  // Nothing reached the SDK, and setKeyFilePath wrote no log record.
   assert.deepEqual(sdk.calls(), []);
   assert.equal(fs.existsSync('log.txt'), false);
 });
@@ -74,15 +65,12 @@ test('a script using the package prints abc world and nothing else, and ends by 
 });
 
 // The binary tools come with the compiler the build needs.
-const onLinux = { skip: process.platform !== 'linux' };
-const tool = (name, ...args) => execFileSync(name, [...args, ADDON_PATH], { encoding: 'utf8' });
-
-test('the module file exports exactly its registration entry', onLinux, () => {
+test('the module file exports exactly its registration entry, and finds libqcf through RUNPATH $ORIGIN, not RPATH', {
+  skip: process.platform !== 'linux',
+}, () => {
+  const tool = (name, ...args) => execFileSync(name, [...args, ADDON_PATH], { encoding: 'utf8' });
   const symbols = tool('nm', '-D', '--defined-only').trim().split('\n').map((line) => line.trim().split(/\s+/).pop());
   assert.deepEqual(symbols, ['_register_VarnKtPlugin_']);
-});
-
-test('the module file needs libqcf and finds it through RUNPATH $ORIGIN, not RPATH', onLinux, () => {
   const out = tool('readelf', '-d');
   const entries = (tag) => out.split('\n').filter((line) => line.includes(`(${tag})`)).map((line) => /\[(.*)\]/.exec(line)[1]);
   assert.ok(entries('NEEDED').includes('libqcf.so'), 'links libqcf dynamically');
@@ -93,16 +81,13 @@ test('the module file needs libqcf and finds it through RUNPATH $ORIGIN, not RPA
   const vendor = fs.existsSync(cache) && /^QCF_SDK_DIR:[A-Z]+=[ \t]*\S/m.test(fs.readFileSync(cache, 'utf8'));
   const [runpath, ...more] = entries('RUNPATH');
   assert.equal(more.length, 0, 'one RUNPATH tag');
-  if (vendor) assert.equal(runpath.split(':')[0], '$ORIGIN');
-  else assert.equal(runpath, '$ORIGIN');
+  assert.equal(vendor ? runpath.split(':')[0] : runpath, '$ORIGIN');
 });
 
-// Per declared method: whether it returns a promise, and the type and the
-// property names (null for a number or a string) of what it returns or resolves with.
-const isInstanceMethod = (member) =>
-  ts.isMethodDeclaration(member) && !member.modifiers?.some((m) => m.kind === ts.SyntaxKind.StaticKeyword);
-
-function readDeclarations() {
+// Per method of index.d.ts and of the add-on: whether it returns a promise, and
+// the type and the property names, in order (null for a number or a string), of
+// what it returns or resolves with. The add-on's side prints, so runs in a child.
+test('the declared methods, their promises and their results are those of the add-on', () => {
   const file = path.join(sdk.ROOT, 'index.d.ts');
   const program = ts.createProgram([file], { strict: true, noEmit: true, types: [] });
   const errors = ts.getPreEmitDiagnostics(program).map((d) => ts.flattenDiagnosticMessageText(d.messageText, '\n'));
@@ -112,7 +97,8 @@ function readDeclarations() {
   const declared = (is, name) => source.statements.find((s) => is(s) && s.name?.text === name);
   const propertiesOf = (type) => checker.getPropertiesOfType(type).map((p) => p.name);
   const methods = {};
-  for (const member of declared(ts.isClassDeclaration, 'VarnKtPlugin').members.filter(isInstanceMethod)) {
+  for (const member of declared(ts.isClassDeclaration, 'VarnKtPlugin').members) {
+    if (!ts.isMethodDeclaration(member) || member.modifiers?.some((m) => m.kind === ts.SyntaxKind.StaticKeyword)) continue;
     let returned = checker.getReturnTypeOfSignature(checker.getSignatureFromDeclaration(member));
     const promise = returned.symbol?.name === 'Promise';
     if (promise) [returned] = checker.getTypeArguments(returned);
@@ -123,13 +109,6 @@ function readDeclarations() {
     if (methods[name]) assert.deepEqual(entry, methods[name], `overloads of ${name}`);
     methods[name] = entry;
   }
-  return { methods, rejection: propertiesOf(checker.getTypeAtLocation(declared(ts.isInterfaceDeclaration, 'ArgumentRejection').name)) };
-}
-
-// index.d.ts: the declared methods are exactly the prototype's, each declared
-// promise is a promise, and every result has exactly the properties, in order,
-// that the add-on sets.
-// A child, since the add-on prints on the console.
-test('the declared methods, their promises and their results are those of the add-on', () => {
-  assert.deepEqual(runValue('sdk_lines', 'everyShape', { args: [VALID_ARGS] }), readDeclarations());
+  const rejection = propertiesOf(checker.getTypeAtLocation(declared(ts.isInterfaceDeclaration, 'ArgumentRejection').name));
+  assert.deepEqual(runValue('sdk_lines', 'everyShape', { args: [VALID_ARGS] }), { methods, rejection });
 });

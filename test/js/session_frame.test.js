@@ -11,8 +11,10 @@ const { runScenario } = require('../helpers/scenario');
 const { preload } = require('../helpers/preload');
 
 sdk.tempCwd();
-const { VarnKtPlugin } = require(sdk.ROOT);
-const plugin = new VarnKtPlugin();
+const plugin = new (require(sdk.ROOT).VarnKtPlugin)();
+test.after(() => plugin.finish()); // an open SDK session keeps the process alive
+// With the SDK thread, calls go there instead of to a worker.
+const SDK_THREAD = process.env.VARN_SDK_THREAD === '1';
 
 // The state of a promise before any later turn of the event loop.
 async function stateNow(promise) {
@@ -22,21 +24,22 @@ async function stateNow(promise) {
   return state;
 }
 
-const VALID = { init: [1, 'u', 'd'], auth: [], auth_pubkey: [1, 'u', 'd'] };
-// With the SDK thread the calls go there instead of through a worker and a
-// thread-safe function.
-const SDK_THREAD = process.env.VARN_SDK_THREAD === '1';
-
+// Texts too long for their fields are counted in bytes.
+const [third, fourth] = ['third', 'fourth'].map((n) => `The ${n} argument is too long(at most 31 bytes)!`);
 test('argument faults reject at once, before any SDK call', async () => {
   sdk.reset();
   for (const method of ['init', 'auth_pubkey']) {
-    const promise = plugin[method](1, 'u');
-    assert.equal(await stateNow(promise), 'rejected', method);
-    await assert.rejects(promise, { code: -1, message: 'The argument count less(obejct expected)!' });
+    for (const [args, message] of [[[], 'The argument count less(obejct expected)!'], [['t'.repeat(32)], third],
+      [['密'.repeat(11)], third], [['t', 'h'.repeat(32)], fourth]]) {
+      const promise = plugin[method](1, 'u', ...args);
+      assert.equal(await stateNow(promise), 'rejected', method);
+      await assert.rejects(promise, (err) => assert.deepEqual(err, { code: -1, message }) ?? true);
+    }
   }
   assert.deepEqual(sdk.calls(), []);
 });
 
+const VALID = { init: [1, 'u', 'd'], auth: [], auth_pubkey: [1, 'u', 'd'] };
 test('other calls settle on a later turn, call the SDK on the JavaScript (or SDK) thread, and carry their resource names', async () => {
   const types = [];
   const hook = asyncHooks.createHook({ init(id, type) { types.push(type); } }).enable();
@@ -58,16 +61,11 @@ test('other calls settle on a later turn, call the SDK on the JavaScript (or SDK
 });
 
 const SHIM = path.join(sdk.BUILD_DIR, 'fixtures', 'libvarn_fail_thread_start.so');
-
 test('without a worker thread the job is handed over from the JavaScript thread', {
   skip: (!fs.existsSync(SHIM) && 'the thread-start shim is built on Linux only') || (SDK_THREAD && 'no worker threads with the SDK thread'),
 }, () => {
   const { value, status, stderr } = runScenario('session', 'noWorkerThread', { env: { LD_PRELOAD: preload(SHIM) } });
   assert.equal(status, 0, stderr);
-  // Each call really found thread creation refused.
   assert.equal(stderr.match(/fail_thread_start: refused/g)?.length, 3, stderr);
   assert.deepEqual(value, Object.keys(VALID).map((method) => ({ method, callsAtReturn: 0, code: 0 })));
 });
-
-// An open SDK session keeps the process alive: end it.
-test.after(() => plugin.finish());

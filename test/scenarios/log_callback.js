@@ -1,8 +1,6 @@
 'use strict';
-// Scenarios of test/js/session_log_callback.test.js, in a process of their
-// own since preActivate installs the SDK's handlers for good. Each opens a
-// session first; the simulator's own lines lose their notes
-// ("QCF_Auth: ok (logged in ...)" -> "QCF_Auth: ok").
+// Scenarios of session_log_callback.test.js. The simulator's own lines lose
+// their notes ("QCF_Auth: ok (logged in ...)" -> "QCF_Auth: ok").
 const plain = (message) => String(message).replace(/^(QCF_\w+: ok) \(.*\)$/, '$1');
 // Every callback throws after it records: that must disturb nothing (an
 // exception reaching the process would end the child).
@@ -11,11 +9,7 @@ const recorder = (into) => (message) => { into.push(plain(message)); throw new E
 const lines = (...messages) => ({ code: 0, emit: messages.map((message) => ({ kind: 'log', message })) });
 const turns = async (n = 3) => { for (let i = 0; i < n; i++) await new Promise((r) => setImmediate(r)); };
 const collect = async () => { for (let i = 0; i < 5; i++) { global.gc(); await turns(); } };
-
-async function open(plugin) {
-  plugin.preActivate('k.key');
-  await plugin.init(1, 'u', 'd');
-}
+const open = async (plugin) => { plugin.preActivate('k.key'); await plugin.init(1, 'u', 'd'); };
 
 module.exports = {
   async withinCall({ plugin, sdk, logLines }) {

@@ -1,7 +1,5 @@
 'use strict';
-// Scenarios of the events, misbehaving_sdk and module tests: handlers
-// collected, SDK threads storming, the process ending under load, and the
-// shape of every method's result.
+// Scenarios of the events, misbehaving_sdk and module tests.
 const turns = async (n = 1) => { for (let i = 0; i < n; i++) await new Promise((r) => setImmediate(r)); };
 
 module.exports = {
@@ -33,12 +31,10 @@ module.exports = {
     return { removed, collected: collected.deref() === undefined, logging: logged > before, seen };
   },
 
-  // SDK threads overlap with finish, with replacements of the log callback
-  // and with instances being collected.
   async finishUnderThreads({ plugin, VarnKtPlugin, sdk, logLines }) {
     plugin.preActivate('keys');
     const delivered = { lines: 0, events: 0 };
-    const count = () => { delivered.lines += 1; };
+    const count = () => delivered.lines++;
     const holders = Array.from({ length: 4 }, () => new VarnKtPlugin());
     for (const holder of holders) {
       holder.setEventCallback('onCaptureMessage', () => { delivered.events += 1; });
@@ -63,9 +59,8 @@ module.exports = {
     // One more line, with a callback surely in force.
     sdk.emitAsync({ kind: 'log', message: 'line 0', count: 1, wait: true });
     await turns(20);
-    const logged = logLines();
     const kinds = { line: /^line \d$/, fault: /^fault \d$/, finishing: /^finishing$/, finishFault: /^finish fault$/, finished: /^QCF_Finish: / };
-    const counts = Object.fromEntries(Object.entries(kinds).map(([k, re]) => [k, logged.filter((l) => re.test(l)).length]));
+    const counts = Object.fromEntries(Object.entries(kinds).map(([k, re]) => [k, logLines().filter((l) => re.test(l)).length]));
     // Every SDK message since the holders exist, as an event to each of them.
     const messages = Object.values(counts).reduce((a, b) => a + b, 0);
     return { counts, linesDelivered: delivered.lines > 0, eventsPerHolder: delivered.events / holders.length, messages };
@@ -89,8 +84,7 @@ module.exports = {
     return { perThread, seen, logged: logLines().filter((l) => l.startsWith('storm ')).length };
   },
 
-  // process.exit (args[0]: 'main', 'callback' or 'promise') while calls are
-  // in flight, jobs queued and SDK threads calling the handlers.
+  // args: [where process.exit is called: 'main', 'callback' or 'promise'].
   async exitUnderLoad({ plugin, VarnKtPlugin, sdk, args: [from] }) {
     plugin.preActivate('keys');
     await plugin.init(1, 'u', 'd');
@@ -110,8 +104,7 @@ module.exports = {
     if (from === 'promise') plugin.getSPMKeyInfo('a', 'b').then(() => process.exit(11));
   },
 
-  // Calls every method once (args[0]: arguments by name, callbacks as null)
-  // and reports the shape of what came back.
+  // args: [arguments by method name, callbacks as null].
   async everyShape({ plugin, args: [ARGUMENTS] }) {
     const shape = (value) =>
       (typeof value === 'object' && value !== null ? { type: 'object', keys: Object.keys(value) } : { type: typeof value, keys: null });

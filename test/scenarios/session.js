@@ -1,7 +1,6 @@
 'use strict';
-// Scenarios of the session tests (preActivate, logins, init's worker,
-// setKeyFilePath), run in a process of their own for their console lines,
-// environment or preloaded libraries.
+// Scenarios of the session and settings tests that need their own process
+// for console lines, environment or preloaded libraries.
 const hex = (sdk, name) => sdk.callsRaw().filter((c) => c.name === name).map((c) => c.args.map((a) => a.toString('hex')));
 
 module.exports = {
@@ -30,8 +29,7 @@ module.exports = {
       for (const [login, text] of args) {
         if (login) sdk.script(name, login);
         if (text) sdk.script('QCF_ErrMessage', text);
-        const result = await plugin[method](...callArgs);
-        results.push([Object.keys(result), result]);
+        results.push(await plugin[method](...callArgs));
       }
     }
     ['QCF_Init', 'QCF_Finish'].forEach((name) => sdk.script(name, { code: -3 }));
@@ -40,8 +38,7 @@ module.exports = {
     return results;
   },
 
-  // With fail_thread_start preloaded: init and the logins while no thread
-  // can be started.
+  // With fail_thread_start preloaded: no thread can be started.
   async noWorkerThread({ plugin, sdk }) {
     plugin.preActivate('k.key');
     const outcomes = [];
