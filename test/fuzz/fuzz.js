@@ -47,198 +47,171 @@ const describe = (value) => { try {
     : `${Object.getPrototypeOf(value)?.constructor?.name ?? 'null-prototype'} ${JSON.stringify(value)?.slice(0, 200)}`;
 } catch { return '(undescribable)'; } };
 
-class Fuzzer {
-  constructor({ VarnKtPlugin, sdk, seed, inFlight = 500, gc }) {
-    Object.assign(this, { VarnKtPlugin, sdk, gc, inFlight, r: rng(seed), thrown: new Set(), pending: new Map(), failures: [] });
-    this.sideR = rng(seed ^ 0x5bd1e995); // for callbacks, run whenever: a seed replays the same calls
-    Object.assign(this, { nesting: 0, budget: 0, counts: { calls: 0, returned: 0, threw: 0, resolved: 0, rejected: 0, nested: 0 } });
-    // The third instance is replaced (and collected) now and then, and never gets event handlers.
-    this.instances = [new VarnKtPlugin(), new VarnKtPlugin(), new VarnKtPlugin()];
-    this.big = ['x'.repeat(1 << 20), '中'.repeat(349525), `${'😀'.repeat(1 << 18)}\uD800`, `${'a'.repeat((1 << 20) - 1)}\0`];
-  }
-
-  fail(message) { if (this.failures.length < 50) this.failures.push(message); }
-
-  side(body) {
-    const main = this.r;
-    try { this.r = this.sideR; return body(); } finally { this.r = main; }
-  }
-
-  throwSomething() {
-    const thrown = this.r.pick([new FuzzThrow(), new Error('fuzz'), undefined, null, 0, 'fuzz', Symbol('fuzz'), 7n]);
-    if (!(thrown instanceof Error || thrown instanceof FuzzThrow)) this.thrown.add(thrown);
-    throw thrown;
-  }
-
-  string() {
-    const r = this.r;
-    if (r.chance(0.1)) return r.chance(0.5) ? '' : r.pick(this.big);
-    return Array.from({ length: r.chance(0.1) ? r.int(400) : r.int(24) },
-      () => (r.chance(0.2) ? String.fromCharCode(r.int(0x10000)).replace(/[\\/]/g, '_') : r.pick(PIECES))).join('');
-  }
-
-  number() {
-    const r = this.r;
-    return r.chance(0.6) ? r.pick(NUMBERS) : r.chance(0.5) ? r.int(2 ** 32) - 2 ** 31 : (r.next() - 0.5) * 10 ** r.int(40);
-  }
-
-  value(depth = 0) {
-    const r = this.r;
-    if (depth > 2 || r.chance(0.55)) return r.chance(0.5) ? r.pick(PRIMITIVES) : r.chance(0.5) ? this.string() : this.number();
-    const { proxy, revoke } = Proxy.revocable({}, {});
-    revoke();
-    return r.pick([
-      () => ({}), () => Object.create(null), () => this.func(depth), () => this.params(depth), () => this.params(depth),
-      () => Object.assign(new Array(r.pick([0, 3, 100000])), [this.value(depth + 1)]), // sparse
-      () => this.throwingProxy(r.chance(0.5) ? {} : []),
-      () => new Proxy({}, { get: () => this.side(() => this.value(depth + 1)), has: () => this.side(() => this.r.chance(0.5)) }),
-      () => this.define({}, [...FILL, ...ITEM], depth),
-      // Coercion that throws or answers anything.
-      () => ({ [r.pick(['toString', 'valueOf', Symbol.toPrimitive])]: () => this.side(() => (this.r.chance(0.3) ? this.throwSomething() : this.value(depth + 1))) }),
-      () => r.pick([new Date(NaN), new Map([[1, 2]]), Buffer.from('abc'), new Float64Array([NaN]), new ArrayBuffer(8), new Error('as a value')]),
-      () => r.pick([Promise.resolve(1), new Number(-0), new String('boxed'), proxy, globalThis]),
-      () => r.pick([...this.instances, this.VarnKtPlugin, this.VarnKtPlugin.prototype]),
-      () => Object.freeze(this.define({}, ['code', 'message'], depth)),
-    ])();
-  }
-
+// A fuzzer over a seeded generator; callbacks, run whenever, draw from a
+// second one, so that a seed replays the same calls.
+function fuzzer({ VarnKtPlugin, sdk, seed, inFlight = 500, gc }) {
+  const main = rng(seed);
+  const sideR = rng(seed ^ 0x5bd1e995);
+  let r = main;
+  const thrown = new Set();
+  const pending = new Map();
+  const failures = [];
+  const counts = { calls: 0, returned: 0, threw: 0, resolved: 0, rejected: 0, nested: 0 };
+  let nesting = 0;
+  let budget = 0;
+  // The third instance is replaced (and collected) now and then, and never gets event handlers.
+  const instances = [new VarnKtPlugin(), new VarnKtPlugin(), new VarnKtPlugin()];
+  const big = ['x'.repeat(1 << 20), '中'.repeat(349525), `${'😀'.repeat(1 << 18)}\uD800`, `${'a'.repeat((1 << 20) - 1)}\0`];
+  const fail = (message) => { if (failures.length < 50) failures.push(message); };
+  const side = (body) => { try { r = sideR; return body(); } finally { r = main; } };
+  const throwSomething = () => {
+    const value = r.pick([new FuzzThrow(), new Error('fuzz'), undefined, null, 0, 'fuzz', Symbol('fuzz'), 7n]);
+    if (!(value instanceof Error || value instanceof FuzzThrow)) thrown.add(value);
+    throw value;
+  };
+  const string = () => (r.chance(0.1) ? (r.chance(0.5) ? '' : r.pick(big)) : Array.from({ length: r.chance(0.1) ? r.int(400) : r.int(24) },
+    () => (r.chance(0.2) ? String.fromCharCode(r.int(0x10000)).replace(/[\\/]/g, '_') : r.pick(PIECES))).join(''));
+  const number = () => (r.chance(0.6) ? r.pick(NUMBERS) : r.chance(0.5) ? r.int(2 ** 32) - 2 ** 31 : (r.next() - 0.5) * 10 ** r.int(40));
+  const throwingProxy = (target) => new Proxy(target, Object.fromEntries(TRAPS.filter(() => r.chance(0.7))
+    .map((name) => [name, () => side(throwSomething)])));
   // `keys` on `target`, some missing, some not enumerable, some getters that
   // throw or answer differently on each read (a plausible value first: a check
   // and a later read must not disagree into a fault); `make` gives the values.
-  define(target, keys, depth, make = () => this.value(depth + 1)) {
+  const define = (target, keys, depth, make = () => value(depth + 1)) => {
     for (const key of keys) {
-      if (this.r.chance(0.1) || Object.getOwnPropertyDescriptor(target, key)?.configurable === false) continue;
-      const enumerable = this.r.chance(0.9);
-      const mode = this.r.int(4);
+      if (r.chance(0.1) || Object.getOwnPropertyDescriptor(target, key)?.configurable === false) continue;
+      const enumerable = r.chance(0.9);
+      const mode = r.int(4);
       let reads = 0;
-      const get = () => this.side(() => {
+      const get = () => side(() => {
         reads += 1;
-        if (mode === 0) return this.throwSomething();
-        if (mode === 2 && reads === 1) return this.string();
-        return mode === 3 && reads % 2 ? this.number() : this.value(depth + 1);
+        if (mode === 0) return throwSomething();
+        if (mode === 2 && reads === 1) return string();
+        return mode === 3 && reads % 2 ? number() : value(depth + 1);
       });
-      Object.defineProperty(target, key, this.r.chance(0.15) ? { get, enumerable, configurable: true }
+      Object.defineProperty(target, key, r.chance(0.15) ? { get, enumerable, configurable: true }
         : { value: make(key), enumerable, writable: true, configurable: true });
     }
     return target;
-  }
-
-  throwingProxy(target) {
-    const handler = {};
-    for (const name of TRAPS) if (this.r.chance(0.7)) handler[name] = () => this.side(() => this.throwSomething());
-    return new Proxy(target, handler);
-  }
-
-  func(depth) {
-    const fuzz = this;
-    const fn = this.r.pick([
-      function thrower() { return fuzz.side(() => fuzz.throwSomething()); },
-      function answerer() { return fuzz.side(() => fuzz.value(depth + 1)); },
-      function reentrant() { fuzz.side(() => fuzz.nestedCall()); },
+  };
+  const func = (depth) => {
+    const fn = r.pick([
+      function thrower() { return side(throwSomething); },
+      function answerer() { return side(() => value(depth + 1)); },
+      function reentrant() { side(nestedCall); },
       (...args) => args.length,
       // Settles with nothing: a random thenable could reject a derived promise later, unhandled.
-      function later() { return Promise.resolve().then(() => { fuzz.side(() => fuzz.value(depth + 1)); }); },
+      function later() { return Promise.resolve().then(() => { side(() => value(depth + 1)); }); },
     ]);
-    if (this.r.chance(0.3)) this.define(fn, ['serverAddr', 'port', 'fillkeyItem', 'length', 'name', 'toString'], depth + 1);
-    return this.r.chance(0.1) ? this.throwingProxy(fn) : fn;
-  }
-
+    if (r.chance(0.3)) define(fn, ['serverAddr', 'port', 'fillkeyItem', 'length', 'name', 'toString'], depth + 1);
+    return r.chance(0.1) ? throwingProxy(fn) : fn;
+  };
   // Mostly well-formed fillKey parameters: plausible values, holes, getters, odd bases.
-  params(depth) {
-    const r = this.r;
-    const plausible = (key) => (r.chance(0.2) ? this.value(depth + 1)
-      : ['port', 'serverType', 'overWriteFlag', 'keyLen'].includes(key) ? this.number() : this.string());
-    const item = this.define({}, ITEM, depth, plausible);
+  const params = (depth) => {
+    const plausible = (key) => (r.chance(0.2) ? value(depth + 1) : ['port', 'serverType', 'overWriteFlag', 'keyLen'].includes(key) ? number() : string());
+    const item = define({}, ITEM, depth, plausible);
     const base = r.chance(0.15) ? function carrier() {} : r.chance(0.1) ? Object.create({ inherited: true }) : {};
-    this.define(base, FILL, depth, (key) => (key !== 'fillkeyItem' ? plausible(key) : r.chance(0.85) ? item : this.value(depth + 1)));
-    return r.chance(0.05) ? this.throwingProxy(base) : base;
+    define(base, FILL, depth, (key) => (key !== 'fillkeyItem' ? plausible(key) : r.chance(0.85) ? item : value(depth + 1)));
+    return r.chance(0.05) ? throwingProxy(base) : base;
+  };
+  function value(depth = 0) {
+    if (depth > 2 || r.chance(0.55)) return r.chance(0.5) ? r.pick(PRIMITIVES) : r.chance(0.5) ? string() : number();
+    const { proxy, revoke } = Proxy.revocable({}, {});
+    revoke();
+    return r.pick([
+      () => ({}), () => Object.create(null), () => func(depth), () => params(depth), () => params(depth),
+      () => Object.assign(new Array(r.pick([0, 3, 100000])), [value(depth + 1)]), // sparse
+      () => throwingProxy(r.chance(0.5) ? {} : []),
+      () => new Proxy({}, { get: () => side(() => value(depth + 1)), has: () => side(() => r.chance(0.5)) }),
+      () => define({}, [...FILL, ...ITEM], depth),
+      // Coercion that throws or answers anything.
+      () => ({ [r.pick(['toString', 'valueOf', Symbol.toPrimitive])]: () => side(() => (r.chance(0.3) ? throwSomething() : value(depth + 1))) }),
+      () => r.pick([new Date(NaN), new Map([[1, 2]]), Buffer.from('abc'), new Float64Array([NaN]), new ArrayBuffer(8), new Error('as a value')]),
+      () => r.pick([Promise.resolve(1), new Number(-0), new String('boxed'), proxy, globalThis]),
+      () => r.pick([...instances, VarnKtPlugin, VarnKtPlugin.prototype]),
+      () => Object.freeze(define({}, ['code', 'message'], depth)),
+    ])();
   }
-
+  // A check that throws: the value was not ours (a user's Proxy, say).
+  const check = (label, kind, test, result) => {
+    try { if (!test(result)) fail(`${label}: ${kind} ${describe(result)}`); } catch (err) { fail(`${label}: looking at what it ${kind} threw ${describe(err)}`); }
+  };
   // One call of a random method with random arguments, receiver and form.
-  randomCall() {
-    const r = this.r;
+  function randomCall() {
     const method = r.pick(Object.keys(METHODS));
     const [shape, returns] = METHODS[method];
-    const count = r.chance(0.3) ? r.int(shape.length + 3) : shape.length;
-    const plausible = { s: () => this.string(), n: () => this.number(), f: () => this.func(1), k: () => this.params(1),
-      e: () => (r.chance(0.8) ? r.pick(['onCaptureError', 'onCaptureMessage']) : this.string()) };
-    const args = Array.from({ length: count }, (_, i) => (i < shape.length && r.chance(0.5) ? plausible[shape[i]]() : this.value()));
+    const plausible = { s: string, n: number, f: () => func(1), k: () => params(1),
+      e: () => (r.chance(0.8) ? r.pick(['onCaptureError', 'onCaptureMessage']) : string()) };
+    const args = Array.from({ length: r.chance(0.3) ? r.int(shape.length + 3) : shape.length },
+      (_, i) => (i < shape.length && r.chance(0.5) ? plausible[shape[i]]() : value()));
     const wrong = r.chance(0.1);
-    let receiver = wrong ? r.pick([undefined, null, {}, Object.create(this.VarnKtPlugin.prototype), this.VarnKtPlugin, () => {}, 42,
-      Symbol('receiver'), new Proxy({}, {}), this.throwingProxy({})]) : r.pick(this.instances);
-    if (method === 'setEventCallback' && receiver === this.instances[2]) receiver = this.instances[0];
+    let receiver = wrong ? r.pick([undefined, null, {}, Object.create(VarnKtPlugin.prototype), VarnKtPlugin, () => {}, 42,
+      Symbol('receiver'), new Proxy({}, {}), throwingProxy({})]) : r.pick(instances);
+    if (method === 'setEventCallback' && receiver === instances[2]) receiver = instances[0];
     const construct = r.chance(0.01);
-    const index = (this.counts.calls += 1);
+    const index = (counts.calls += 1);
     const label = `call #${index} ${method}${wrong ? ' (wrong receiver)' : ''}${construct ? ' (as a constructor)' : ''}`;
-    const fn = this.VarnKtPlugin.prototype[method];
+    const fn = VarnKtPlugin.prototype[method];
     let result;
     try {
       result = construct ? Reflect.construct(fn, args) : Reflect.apply(fn, receiver, args);
-    } catch (thrown) {
-      this.counts.threw += 1;
-      if (thrown instanceof Error ? typeof thrown.message !== 'string' : !(thrown instanceof FuzzThrow || this.thrown.has(thrown))) {
-        this.fail(`${label}: threw ${describe(thrown)}, neither an Error nor a value the arguments threw`);
+    } catch (err) {
+      counts.threw += 1;
+      if (err instanceof Error ? typeof err.message !== 'string' : !(err instanceof FuzzThrow || thrown.has(err))) {
+        fail(`${label}: threw ${describe(err)}, neither an Error nor a value the arguments threw`);
       }
       return;
     }
-    this.counts.returned += 1;
+    counts.returned += 1;
     if (construct) return;
-    if (wrong && method !== 'setLogCallback') return this.fail(`${label}: returned for a wrong receiver: ${describe(result)}`);
-    if (returns) return this.check(label, 'returned', returns, result);
-    if (!(result instanceof Promise)) return this.fail(`${label}: returned ${describe(result)} instead of a promise`);
-    this.pending.set(index, label);
-    result.then((value) => { this.counts.resolved += 1; this.check(label, 'resolved with', isResult, value); },
-      (reason) => { this.counts.rejected += 1; this.check(label, 'rejected with', isPlainRejection, reason); })
-      .finally(() => this.pending.delete(index));
+    if (wrong && method !== 'setLogCallback') return fail(`${label}: returned for a wrong receiver: ${describe(result)}`);
+    if (returns) return check(label, 'returned', returns, result);
+    if (!(result instanceof Promise)) return fail(`${label}: returned ${describe(result)} instead of a promise`);
+    pending.set(index, label);
+    result.then((v) => { counts.resolved += 1; check(label, 'resolved with', isResult, v); },
+      (reason) => { counts.rejected += 1; check(label, 'rejected with', isPlainRejection, reason); }).finally(() => pending.delete(index));
   }
-
-  check(label, kind, test, value) { // a check that throws: the value was not ours (a user's Proxy, say)
-    try { if (!test(value)) this.fail(`${label}: ${kind} ${describe(value)}`); } catch (thrown) { this.fail(`${label}: looking at what it ${kind} threw ${describe(thrown)}`); }
-  }
-
   // A call from a callback, on a budget only the main sequence refills (they would multiply).
-  nestedCall() {
-    if (this.nesting > 0 || this.budget < 1) return;
-    Object.assign(this, { budget: this.budget - 1, nesting: 1 }).counts.nested += 1;
-    try { this.randomCall(); } finally { this.nesting = 0; }
+  function nestedCall() {
+    if (nesting > 0 || budget < 1) return;
+    budget -= 1;
+    counts.nested += 1;
+    try { nesting = 1; randomCall(); } finally { nesting = 0; }
   }
-
   // Now and then: SDK lines during a call or from SDK threads, a replaced
   // instance, or a session opened in order so that key calls get past the stage checks.
-  async stir() {
-    const r = this.r;
+  async function stir() {
     const choice = r.int(8);
     if (choice === 0) {
-      const emit = [{ kind: r.pick(['log', 'exception']), value: r.int(100), message: this.string(), ownThread: r.chance(0.3) }];
-      this.sdk.script(r.pick(['QCF_Init', 'QCF_Auth', 'QCF_FillKey_WithPubkey', 'QCF_Finish', 'QCF_Custom']), { times: 1 + r.int(3), emit });
+      const emit = [{ kind: r.pick(['log', 'exception']), value: r.int(100), message: string(), ownThread: r.chance(0.3) }];
+      sdk.script(r.pick(['QCF_Init', 'QCF_Auth', 'QCF_FillKey_WithPubkey', 'QCF_Finish', 'QCF_Custom']), { times: 1 + r.int(3), emit });
     } else if (choice === 1) {
-      this.sdk.emitAsync({ kind: r.pick(['log', 'exception']), message: this.string().slice(0, 200), threads: 1 + r.int(3), count: 1 + r.int(20) });
+      sdk.emitAsync({ kind: r.pick(['log', 'exception']), message: string().slice(0, 200), threads: 1 + r.int(3), count: 1 + r.int(20) });
     } else if (choice === 2) {
-      this.instances[2] = new this.VarnKtPlugin();
-      this.gc();
+      instances[2] = new VarnKtPlugin();
+      gc();
     } else if (choice === 3) {
-      this.instances[0].preActivate('keys.store');
-      await this.instances[0].init(1, 'user', 'device');
-      await this.instances[0].auth();
+      instances[0].preActivate('keys.store');
+      await instances[0].init(1, 'user', 'device');
+      await instances[0].auth();
     }
   }
-
-  async run(calls, { deadlineMs = 60000, onProgress } = {}) {
+  return async function run(calls, { deadlineMs = 60000, onProgress } = {}) {
     for (let i = 0; i < calls; i += 1) {
-      if (i % 16 === 0) await this.stir();
-      this.budget = Math.min(this.budget + 0.25, 8);
-      if (i % 256 === 255) this.sdk.reset(); // the record of calls would grow with every 1 MiB text
-      this.randomCall();
-      if (this.pending.size >= this.inFlight || i % 64 === 63) await new Promise(setImmediate);
-      if (onProgress && i % 1000 === 999) onProgress(`${i + 1} calls, ${this.pending.size} promises pending`);
+      if (i % 16 === 0) await stir();
+      budget = Math.min(budget + 0.25, 8);
+      if (i % 256 === 255) sdk.reset(); // the record of calls would grow with every 1 MiB text
+      randomCall();
+      if (pending.size >= inFlight || i % 64 === 63) await new Promise(setImmediate);
+      if (onProgress && i % 1000 === 999) onProgress(`${i + 1} calls, ${pending.size} promises pending`);
     }
     const deadline = Date.now() + deadlineMs;
-    while (this.pending.size > 0 && Date.now() < deadline) await new Promise((resolve) => setTimeout(resolve, 10));
-    for (const label of this.pending.values()) this.fail(`${label}: its promise never settled`);
-    this.sdk.joinThreads();
+    while (pending.size > 0 && Date.now() < deadline) await new Promise((resolve) => setTimeout(resolve, 10));
+    for (const label of pending.values()) fail(`${label}: its promise never settled`);
+    sdk.joinThreads();
     await new Promise((resolve) => setTimeout(resolve, 50)); // deliveries still queued from the stand-in's threads
-    return { counts: this.counts, failures: this.failures };
-  }
+    return { counts, failures };
+  };
 }
 
 module.exports = { rng };
@@ -261,8 +234,8 @@ if (require.main === module) {
   const gc = globalThis.gc ?? require('node:vm').runInNewContext('gc');
   const uncaught = [];
   for (const event of ['uncaughtException', 'unhandledRejection']) process.on(event, (err) => uncaught.push(describe(err?.stack ?? err)));
-  const fuzzer = new Fuzzer({ VarnKtPlugin: require(sdk.ROOT).VarnKtPlugin, sdk, seed: options.seed, inFlight: options.inFlight, gc });
-  fuzzer.run(options.calls, { onProgress: say }).then(({ counts, failures }) => {
+  const run = fuzzer({ VarnKtPlugin: require(sdk.ROOT).VarnKtPlugin, sdk, seed: options.seed, inFlight: options.inFlight, gc });
+  run(options.calls, { onProgress: say }).then(({ counts, failures }) => {
     failures.push(...uncaught.map((text) => `uncaught: ${text}`));
     sdk.reset();
     say(`${JSON.stringify(counts)} in ${((Date.now() - started) / 1000).toFixed(1)} s`);
