@@ -51,8 +51,7 @@ module.exports = {
       await openSession(plugin);
       const results = [await plugin[name]('ignored text', 2, 3, 'extra'), await plugin[name]('', 2 ** 31, 1.9)];
       plugin.finish();
-      results.push(await plugin[name]('', 2, 3));
-      out[name] = { results, sent: sdk.callsOf('QCF_ReFillKey').map((call) => call.args) };
+      out[name] = { results: [...results, await plugin[name]('', 2, 3)], sent: sdk.callsOf('QCF_ReFillKey').map((call) => call.args) };
     }
     sdk.reset();
     sdk.script('QCF_Auth', { token: 'first-login' });
@@ -68,27 +67,22 @@ module.exports = {
     return out;
   },
 
-  // Two reports in a session, the first looked at when the method returns.
+  // Two reports in a session, the first looked at when the method returns,
+  // then scripted failures with and without an SDK text.
   async report({ plugin, sdk }) {
     await openSession(plugin);
     const pending = plugin.reportSPMWithSignPubkey('签名 a', 'pubkey b', 5, 'extra');
     // The SDK thread may make the call at any time after the return.
     const atReturn = { log: addonLog(), calls: process.env.VARN_SDK_THREAD === '1' ? 0 : sdk.callsOf('QCF_ReportSPMWithSignPubkey').length };
     const results = [await pending, await plugin.reportSPMWithSignPubkey('a', 'b', -1)];
-    const sent = sdk.callsOf('QCF_ReportSPMWithSignPubkey').map((call) => call.args);
-    plugin.finish();
-    return { atReturn, results, sent, log: addonLog().length };
-  },
-
-  // Scripted report failures, with and without an SDK text.
-  async reportFailures({ plugin, sdk }) {
-    const results = [];
     for (const [code, text] of [[-5, '签名公钥无效'], [12, null]]) {
       sdk.script('QCF_ReportSPMWithSignPubkey', { code });
       sdk.script('QCF_ErrMessage', { text });
       results.push(await plugin.reportSPMWithSignPubkey('a', 'b', 1));
     }
-    return { results, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
+    plugin.finish();
+    const sent = sdk.callsOf('QCF_ReportSPMWithSignPubkey').map((call) => call.args);
+    return { atReturn, results, sent, log: addonLog().length, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
   },
 
   // The simulator's own record, then two scripted failures.
@@ -121,15 +115,13 @@ module.exports = {
       ['createGroup', 'a', 1, 'b', 'extra'], ['applyKeyWithGroupID', 'a', 'b', 'extra'],
       ['setLogCallback', fn, 'extra'], ['setEventCallback', 'onCaptureError', fn, 'extra'], ['finish', 'x'],
     ];
-    const outcomes = [];
-    for (const [method, ...args] of calls) {
+    return Promise.all(calls.map(async ([method, ...args]) => {
       try {
         const value = await plugin[/** @type {string} */ (method)](...args);
-        outcomes.push({ method, type: typeof value, code: typeof value?.code, message: value?.message });
+        return { method, type: typeof value, code: typeof value?.code, message: value?.message };
       } catch (err) {
-        outcomes.push({ method, type: 'refused', message: err?.message });
+        return { method, type: 'refused', message: err?.message };
       }
-    }
-    return outcomes;
+    }));
   },
 };
