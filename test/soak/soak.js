@@ -23,34 +23,27 @@ const params = (r, dir) => ({
   fillkeyItem: { appName: `app${r.int(100)}`, keyLen: 16 + r.int(64), softkeyPath: `${dir}/soft${r.int(50)}.key` },
 });
 
-// One call of the mix; returns a promise for the asynchronous methods.
+// The mix, one call each (a promise for the asynchronous methods); `wrong`:
+// the argument-error paths, too. A fresh log closure each time: the
+// registration before it is released.
+const CALLS = [
+  (p, r, wrong) => p.preActivate('keys.dat', r.chance(0.5) ? 'logs' : undefined), (p, r, wrong) => p.reportSPMWithSignPubkey(wrong ? 1 : 'spm', 'pubkey', 18000),
+  (p) => p.setKeyFilePath('keys.dat'), (p, r) => p.setCustomConfig(`key${r.int(20)}`, `value${r.int(1000)}`),
+  (p, r, wrong) => p.init(wrong ? 'x' : 1, 'user', 'pw', 'keyserver.local', 18000), (p, r) => (r.chance(0.2) ? p.finish() : p.hello('soak')),
+  (p, r, wrong) => p.auth_pubkey(1, 'user', wrong ? {} : 'pw'), (p) => p.auth(),
+  (p, r, wrong, state) => p.fillKey(wrong ? {} : params(r, state.dir)), (p, r, wrong, state) => p.fillKeySync(params(r, state.dir)),
+  (p, r, wrong) => p.getSPMKeyInfo('app', wrong ? null : 'demo'), (p) => p.reFillKey('', 1, 32), (p) => p.reFillKeySync('', 1, 32),
+  (p, r, wrong) => p.createGroup('group', 32, wrong ? 5 : 'note'), (p, r) => p.applyKeyWithGroupID(`group${r.int(3)}`, 'app'),
+  (p, r) => p.hello('x'.repeat(r.int(300))),
+  (p, r, wrong, { lines }) => p.setLogCallback((line) => { lines.count += 1; return line.length; }),
+  (p, r, wrong, { events }) => p.setEventCallback(r.chance(0.5) ? 'onCaptureError' : 'onCaptureMessage', () => { events.count += 1; }),
+];
 // `transient`: never setEventCallback (handlers would keep it alive), hello instead.
 function oneCall(r, plugin, state, transient) {
-  const wrong = r.chance(0.05); // the argument-error paths, too
+  const wrong = r.chance(0.05);
   const which = r.int(18);
-  switch (transient && which === 17 ? 15 : which) {
-    case 0: return plugin.preActivate('keys.dat', r.chance(0.5) ? 'logs' : undefined);
-    case 1: return plugin.reportSPMWithSignPubkey(wrong ? 1 : 'spm', 'pubkey', 18000);
-    case 2: return plugin.setKeyFilePath('keys.dat');
-    case 3: return plugin.setCustomConfig(`key${r.int(20)}`, `value${r.int(1000)}`);
-    case 4: return plugin.init(wrong ? 'x' : 1, 'user', 'pw', 'keyserver.local', 18000);
-    case 5: return r.chance(0.2) ? plugin.finish() : plugin.hello('soak');
-    case 6: return plugin.auth_pubkey(1, 'user', wrong ? {} : 'pw');
-    case 7: return plugin.auth();
-    case 8: return plugin.fillKey(wrong ? {} : params(r, state.dir));
-    case 9: return plugin.fillKeySync(params(r, state.dir));
-    case 10: return plugin.getSPMKeyInfo('app', wrong ? null : 'demo');
-    case 11: return plugin.reFillKey('', 1, 32);
-    case 12: return plugin.reFillKeySync('', 1, 32);
-    case 13: return plugin.createGroup('group', 32, wrong ? 5 : 'note');
-    case 14: return plugin.applyKeyWithGroupID(`group${r.int(3)}`, 'app');
-    case 15: return plugin.hello('x'.repeat(r.int(300)));
-    // A fresh closure each time: the registration before it is released.
-    case 16: { const lines = state.lines; return plugin.setLogCallback((line) => { lines.count += 1; return line.length; }); }
-    default: { const events = state.events; return plugin.setEventCallback(r.chance(0.5) ? 'onCaptureError' : 'onCaptureMessage', () => { events.count += 1; }); }
-  }
+  return CALLS[transient && which === 17 ? 15 : which](plugin, r, wrong, state);
 }
-
 
 // gc(), and a young generation of fixed size: left to grow, it adds some
 // 20 MiB of resident memory in the first minutes that is not the add-on's.
