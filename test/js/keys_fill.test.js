@@ -108,7 +108,7 @@ test('values that cannot be coerced throw from both methods at once', async () =
 });
 
 test('SDK failures: fillKey resolves with the SDK text, fillKeySync returns the code alone', async () => {
-  sdk.reset();
+  sdk.reset(); // not the success scripted for every call
   sdk.script('QCF_FillKey_WithPubkey', { code: -5, times: 2 });
   sdk.script('QCF_ErrMessage', { text: 'fill refused' });
   assert.deepEqual(await plugin.fillKey(params()), { code: -5, message: 'fill refused' });
