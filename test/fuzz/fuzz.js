@@ -1,22 +1,15 @@
 'use strict';
-// Argument fuzzing of every VarnKtPlugin method against the simulator.
-// Arguments come from a seeded generator: every JavaScript type, functions
-// with properties, arrays, Proxies whose traps throw, getters that throw or
-// answer differently on every read, 1 MiB strings, NULs, lone surrogates,
-// astral characters, -0, NaN, ±Infinity, 2^32+1, 1e300, wrong receivers.
-// Half of the positions get a value of the expected kind, to get past the
-// argument checks. Every call must return a value of the method's kind,
-// throw, or return a promise that settles: resolved with a result object, or
-// rejected with exactly the plain object {code: -1, message}. Generated
-// strings hold no path separator, so paths stay in the temporary directory.
-//
-// Run directly: node test/fuzz/fuzz.js --calls N --seed S [--in-flight M]
+// Argument fuzzing of every VarnKtPlugin method against the simulator, from a
+// seeded generator: values of every type, throwing Proxies, getters and
+// coercions, 1 MiB strings, lone surrogates, wrong receivers, re-entrant calls.
+// Every call must return a value of its kind, throw, or settle with a result
+// object or exactly {code: -1, message}. Generated strings hold no path
+// separator. Run: node test/fuzz/fuzz.js --calls N --seed S [--in-flight M]
 function rng(seed) {
   let state = seed >>> 0;
   const next = () => { // mulberry32
     state = (state + 0x6d2b79f5) >>> 0;
-    let t = state;
-    t = Math.imul(t ^ (t >>> 15), t | 1);
+    let t = Math.imul(state ^ (state >>> 15), state | 1);
     t ^= t + Math.imul(t ^ (t >>> 7), t | 61);
     return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
   };
@@ -28,7 +21,8 @@ const NUMBERS = [0, -0, 1, -1, 0.5, NaN, Infinity, -Infinity, 2 ** 32 + 1, 2 ** 
   2 ** 53 + 2, 1e300, -1e300, 5e-324, 65536, 18000, 256, 257, 4294967296.5];
 const PIECES = ['a', '0', ' ', '.', ':', '%', '\0', 'é', '中', '€', '\uD800', '\uDFFF', '😀', '\u{10FFFF}', '\uFEFF',
   '\r', '\n', '"', '%s', '%n', '..', '18000', 'onCaptureError', 'logLevel', 'keyTemporaryCapacity'];
-const FILL = ['serverAddr', 'port', 'serverType', 'userTokenHandle', 'overWriteFlag'];
+const PRIMITIVES = [undefined, null, true, false, 0n, 2n ** 64n + 1n, -(2n ** 70n), Symbol('fuzz'), Symbol.iterator];
+const FILL = ['serverAddr', 'port', 'serverType', 'userTokenHandle', 'overWriteFlag', 'fillkeyItem'];
 const ITEM = ['appName', 'keyLen', 'softkeyPath'];
 const TRAPS = ['get', 'has', 'ownKeys', 'getOwnPropertyDescriptor', 'getPrototypeOf', 'set', 'defineProperty', 'apply', 'construct'];
 
@@ -38,7 +32,7 @@ const isResult = (v) => v !== null && typeof v === 'object' && isInt32(v.code) &
 const isPlainRejection = (v) => v !== null && typeof v === 'object' && Object.getPrototypeOf(v) === Object.prototype &&
   Object.keys(v).join() === 'code,message' && v.code === -1 && typeof v.message === 'string' && v.message.length > 0;
 
-// Per method: expected kinds per position (s string, n number, f function,
+// Per method: the kinds of its arguments (s string, n number, f function,
 // e event name, k fillKey parameters) and what it returns (null: a promise).
 const METHODS = {
   preActivate: ['sss', isInt32], reportSPMWithSignPubkey: ['ssn', null], setKeyFilePath: ['s', isInt32],
@@ -48,283 +42,202 @@ const METHODS = {
   hello: ['s', (v) => typeof v === 'string'], setLogCallback: ['f', (v) => v === 0], setEventCallback: ['ef', (v) => v === 12],
 };
 
-function describe(value) {
-  try {
-    if (typeof value === 'string') return JSON.stringify(value.slice(0, 80));
-    if (value === null || typeof value !== 'object') return String(value);
-    return `${Object.getPrototypeOf(value)?.constructor?.name ?? 'null-prototype'} ${JSON.stringify(value)?.slice(0, 200)}`;
-  } catch { return '(undescribable)'; }
-}
+const describe = (value) => { try {
+  return typeof value === 'string' ? JSON.stringify(value.slice(0, 80)) : value === null || typeof value !== 'object' ? String(value)
+    : `${Object.getPrototypeOf(value)?.constructor?.name ?? 'null-prototype'} ${JSON.stringify(value)?.slice(0, 200)}`;
+} catch { return '(undescribable)'; } };
 
-class Fuzzer {
-  constructor({ VarnKtPlugin, sdk, seed, inFlight = 500, gc }) {
-    Object.assign(this, { VarnKtPlugin, sdk, gc, inFlight, r: rng(seed), thrown: new Set(), pending: new Map(), failures: [] });
-    this.sideR = rng(seed ^ 0x5bd1e995); // for callbacks, run whenever: a seed replays the same calls
-    this.counts = { calls: 0, returned: 0, threw: 0, resolved: 0, rejected: 0, nested: 0 };
-    this.nesting = this.budget = 0;
-    // The third instance is replaced (and collected) now and then; it never
-    // gets event handlers, which would keep it alive.
-    this.instances = [new VarnKtPlugin(), new VarnKtPlugin(), new VarnKtPlugin()];
-    this.big = ['x'.repeat(1 << 20), '中'.repeat(349525), `${'😀'.repeat(1 << 18)}\uD800`, `${'a'.repeat((1 << 20) - 1)}\0`];
-  }
-
-  fail(message) { if (this.failures.length < 50) this.failures.push(message); }
-
-  side(body) {
-    const main = this.r;
-    try { this.r = this.sideR; return body(); } finally { this.r = main; }
-  }
-
-  throwSomething() {
-    const thrown = this.r.pick([() => new FuzzThrow(), () => new Error('fuzz'), () => this.r.pick([undefined, null, 0, 'fuzz', Symbol('fuzz'), 7n])])();
-    if (!(thrown instanceof Error || thrown instanceof FuzzThrow)) this.thrown.add(thrown);
-    throw thrown;
-  }
-
-  string() {
-    const r = this.r;
-    if (r.chance(0.1)) return r.chance(0.5) ? '' : r.pick(this.big);
-    let text = '';
-    for (let i = r.chance(0.1) ? r.int(400) : r.int(24); i > 0; i -= 1) {
-      text += r.chance(0.2) ? String.fromCharCode(r.int(0x10000)).replace(/[\\/]/g, '_') : r.pick(PIECES);
-    }
-    return text;
-  }
-
-  number() {
-    const r = this.r;
-    return r.chance(0.6) ? r.pick(NUMBERS) : r.chance(0.5) ? r.int(2 ** 32) - 2 ** 31 : (r.next() - 0.5) * 10 ** r.int(40);
-  }
-
-  primitive() {
-    const r = this.r;
-    return r.pick([() => undefined, () => null, () => r.chance(0.5), () => r.pick([0n, 2n ** 64n + 1n, -(2n ** 70n)]),
-      () => r.pick([Symbol('fuzz'), Symbol.iterator]), () => this.string(), () => this.string(), () => this.number(), () => this.number()])();
-  }
-
-  // A getter that throws or answers differently on each read (a plausible
-  // value first: a check and a later read must not disagree into a fault).
-  getter(depth) {
-    const mode = this.r.int(4);
-    let reads = 0;
-    return () => this.side(() => {
-      reads += 1;
-      if (mode === 0) return this.throwSomething();
-      if (mode === 2 && reads === 1) return this.string();
-      return mode === 3 && reads % 2 ? this.number() : this.value(depth + 1);
-    });
-  }
-
-  // `keys` on `target`, some missing, some getters, some not enumerable;
-  // `make` gives the plain values.
-  define(target, keys, depth, make = () => this.value(depth + 1)) {
+// A fuzzer over a seeded generator; callbacks, run whenever, draw from a
+// second one, so that a seed replays the same calls.
+function fuzzer({ VarnKtPlugin, sdk, seed, inFlight = 500, gc }) {
+  const main = rng(seed);
+  const sideR = rng(seed ^ 0x5bd1e995);
+  let r = main;
+  const thrown = new Set();
+  const pending = new Map();
+  const failures = [];
+  const counts = { calls: 0, returned: 0, threw: 0, resolved: 0, rejected: 0, nested: 0 };
+  let nesting = 0;
+  let budget = 0;
+  // The third instance is replaced (and collected) now and then, and never gets event handlers.
+  const instances = [new VarnKtPlugin(), new VarnKtPlugin(), new VarnKtPlugin()];
+  const big = ['x'.repeat(1 << 20), '中'.repeat(349525), `${'😀'.repeat(1 << 18)}\uD800`, `${'a'.repeat((1 << 20) - 1)}\0`];
+  const fail = (message) => { if (failures.length < 50) failures.push(message); };
+  const side = (body) => { try { r = sideR; return body(); } finally { r = main; } };
+  const throwSomething = () => {
+    const value = r.pick([new FuzzThrow(), new Error('fuzz'), undefined, null, 0, 'fuzz', Symbol('fuzz'), 7n]);
+    if (!(value instanceof Error || value instanceof FuzzThrow)) thrown.add(value);
+    throw value;
+  };
+  const string = () => (r.chance(0.1) ? (r.chance(0.5) ? '' : r.pick(big)) : Array.from({ length: r.chance(0.1) ? r.int(400) : r.int(24) },
+    () => (r.chance(0.2) ? String.fromCharCode(r.int(0x10000)).replace(/[\\/]/g, '_') : r.pick(PIECES))).join(''));
+  const number = () => (r.chance(0.6) ? r.pick(NUMBERS) : r.chance(0.5) ? r.int(2 ** 32) - 2 ** 31 : (r.next() - 0.5) * 10 ** r.int(40));
+  const throwingProxy = (target) => new Proxy(target, Object.fromEntries(TRAPS.filter(() => r.chance(0.7))
+    .map((name) => [name, () => side(throwSomething)])));
+  // `keys` on `target`, some missing, some not enumerable, some getters that
+  // throw or answer differently on each read (a plausible value first: a check
+  // and a later read must not disagree into a fault); `make` gives the values.
+  const define = (target, keys, depth, make = () => value(depth + 1)) => {
     for (const key of keys) {
-      if (this.r.chance(0.1) || Object.getOwnPropertyDescriptor(target, key)?.configurable === false) continue;
-      const enumerable = this.r.chance(0.9);
-      Object.defineProperty(target, key, this.r.chance(0.15)
-        ? { get: this.getter(depth), enumerable, configurable: true }
+      if (r.chance(0.1) || Object.getOwnPropertyDescriptor(target, key)?.configurable === false) continue;
+      const enumerable = r.chance(0.9);
+      const mode = r.int(4);
+      let reads = 0;
+      const get = () => side(() => {
+        reads += 1;
+        if (mode === 0) return throwSomething();
+        if (mode === 2 && reads === 1) return string();
+        return mode === 3 && reads % 2 ? number() : value(depth + 1);
+      });
+      Object.defineProperty(target, key, r.chance(0.15) ? { get, enumerable, configurable: true }
         : { value: make(key), enumerable, writable: true, configurable: true });
     }
     return target;
-  }
-
-  throwingProxy(target) {
-    const handler = {};
-    for (const name of TRAPS) if (this.r.chance(0.7)) handler[name] = () => this.side(() => this.throwSomething());
-    return new Proxy(target, handler);
-  }
-
-  func(depth) {
-    const fuzz = this;
-    const fn = this.r.pick([
-      function thrower() { return fuzz.side(() => fuzz.throwSomething()); },
-      function answerer() { return fuzz.side(() => fuzz.value(depth + 1)); },
-      function reentrant() { fuzz.side(() => fuzz.nestedCall()); },
+  };
+  const func = (depth) => {
+    const fn = r.pick([
+      function thrower() { return side(throwSomething); },
+      function answerer() { return side(() => value(depth + 1)); },
+      function reentrant() { side(nestedCall); },
       (...args) => args.length,
       // Settles with nothing: a random thenable could reject a derived promise later, unhandled.
-      function later() { return Promise.resolve().then(() => { fuzz.side(() => fuzz.value(depth + 1)); }); },
+      function later() { return Promise.resolve().then(() => { side(() => value(depth + 1)); }); },
     ]);
-    if (this.r.chance(0.3)) this.define(fn, ['serverAddr', 'port', 'fillkeyItem', 'length', 'name', 'toString'], depth + 1);
-    return this.r.chance(0.1) ? this.throwingProxy(fn) : fn;
-  }
-
+    if (r.chance(0.3)) define(fn, ['serverAddr', 'port', 'fillkeyItem', 'length', 'name', 'toString'], depth + 1);
+    return r.chance(0.1) ? throwingProxy(fn) : fn;
+  };
   // Mostly well-formed fillKey parameters: plausible values, holes, getters, odd bases.
-  params(depth) {
-    const r = this.r;
-    const plausible = (key) => (r.chance(0.2) ? this.value(depth + 1)
-      : ['port', 'serverType', 'overWriteFlag', 'keyLen'].includes(key) ? this.number() : this.string());
-    const item = this.define({}, ITEM, depth, plausible);
+  const params = (depth) => {
+    const plausible = (key) => (r.chance(0.2) ? value(depth + 1) : ['port', 'serverType', 'overWriteFlag', 'keyLen'].includes(key) ? number() : string());
+    const item = define({}, ITEM, depth, plausible);
     const base = r.chance(0.15) ? function carrier() {} : r.chance(0.1) ? Object.create({ inherited: true }) : {};
-    this.define(base, [...FILL, 'fillkeyItem'], depth, (key) => (key !== 'fillkeyItem' ? plausible(key)
-      : r.chance(0.85) ? item : this.value(depth + 1)));
-    return r.chance(0.05) ? this.throwingProxy(base) : base;
-  }
-
-  object(depth) {
-    const r = this.r;
+    define(base, FILL, depth, (key) => (key !== 'fillkeyItem' ? plausible(key) : r.chance(0.85) ? item : value(depth + 1)));
+    return r.chance(0.05) ? throwingProxy(base) : base;
+  };
+  function value(depth = 0) {
+    if (depth > 2 || r.chance(0.55)) return r.chance(0.5) ? r.pick(PRIMITIVES) : r.chance(0.5) ? string() : number();
     const { proxy, revoke } = Proxy.revocable({}, {});
     revoke();
     return r.pick([
-      () => ({}), () => Object.create(null), () => this.func(depth), () => this.params(depth), () => this.params(depth),
-      () => Object.assign(new Array(r.pick([0, 3, 100000])), [this.value(depth + 1)]), // sparse
-      () => this.throwingProxy(r.chance(0.5) ? {} : []),
-      () => new Proxy({}, { get: () => this.side(() => this.value(depth + 1)), has: () => this.side(() => this.r.chance(0.5)) }),
-      () => this.define({}, [...FILL, 'fillkeyItem', ...ITEM], depth),
+      () => ({}), () => Object.create(null), () => func(depth), () => params(depth), () => params(depth),
+      () => Object.assign(new Array(r.pick([0, 3, 100000])), [value(depth + 1)]), // sparse
+      () => throwingProxy(r.chance(0.5) ? {} : []),
+      () => new Proxy({}, { get: () => side(() => value(depth + 1)), has: () => side(() => r.chance(0.5)) }),
+      () => define({}, [...FILL, ...ITEM], depth),
       // Coercion that throws or answers anything.
-      () => ({ [r.pick(['toString', 'valueOf', Symbol.toPrimitive])]: () => this.side(() => (this.r.chance(0.3) ? this.throwSomething() : this.value(depth + 1))) }),
+      () => ({ [r.pick(['toString', 'valueOf', Symbol.toPrimitive])]: () => side(() => (r.chance(0.3) ? throwSomething() : value(depth + 1))) }),
       () => r.pick([new Date(NaN), new Map([[1, 2]]), Buffer.from('abc'), new Float64Array([NaN]), new ArrayBuffer(8), new Error('as a value')]),
       () => r.pick([Promise.resolve(1), new Number(-0), new String('boxed'), proxy, globalThis]),
-      () => r.pick([...this.instances, this.VarnKtPlugin, this.VarnKtPlugin.prototype]),
-      () => Object.freeze(this.define({}, ['code', 'message'], depth)),
+      () => r.pick([...instances, VarnKtPlugin, VarnKtPlugin.prototype]),
+      () => Object.freeze(define({}, ['code', 'message'], depth)),
     ])();
   }
-
-  value(depth = 0) {
-    return depth > 2 || this.r.chance(0.55) ? this.primitive() : this.object(depth);
-  }
-
-  plausible(kind) {
-    if (kind === 's') return this.string();
-    if (kind === 'n') return this.number();
-    if (kind === 'f') return this.func(1);
-    if (kind === 'e') return this.r.chance(0.8) ? this.r.pick(['onCaptureError', 'onCaptureMessage']) : this.string();
-    return this.params(1);
-  }
-
+  // A check that throws: the value was not ours (a user's Proxy, say).
+  const check = (label, kind, test, result) => {
+    try { if (!test(result)) fail(`${label}: ${kind} ${describe(result)}`); } catch (err) { fail(`${label}: looking at what it ${kind} threw ${describe(err)}`); }
+  };
   // One call of a random method with random arguments, receiver and form.
-  randomCall() {
-    const r = this.r;
+  function randomCall() {
     const method = r.pick(Object.keys(METHODS));
     const [shape, returns] = METHODS[method];
-    const count = r.chance(0.3) ? r.int(shape.length + 3) : shape.length;
-    const args = Array.from({ length: count }, (_, i) => (i < shape.length && r.chance(0.5) ? this.plausible(shape[i]) : this.value()));
+    const plausible = { s: string, n: number, f: () => func(1), k: () => params(1),
+      e: () => (r.chance(0.8) ? r.pick(['onCaptureError', 'onCaptureMessage']) : string()) };
+    const args = Array.from({ length: r.chance(0.3) ? r.int(shape.length + 3) : shape.length },
+      (_, i) => (i < shape.length && r.chance(0.5) ? plausible[shape[i]]() : value()));
     const wrong = r.chance(0.1);
-    let receiver = wrong ? r.pick([undefined, null, {}, Object.create(this.VarnKtPlugin.prototype), this.VarnKtPlugin, () => {}, 42,
-      Symbol('receiver'), new Proxy({}, {}), this.throwingProxy({})]) : r.pick(this.instances);
-    if (method === 'setEventCallback' && receiver === this.instances[2]) receiver = this.instances[0];
+    let receiver = wrong ? r.pick([undefined, null, {}, Object.create(VarnKtPlugin.prototype), VarnKtPlugin, () => {}, 42,
+      Symbol('receiver'), new Proxy({}, {}), throwingProxy({})]) : r.pick(instances);
+    if (method === 'setEventCallback' && receiver === instances[2]) receiver = instances[0];
     const construct = r.chance(0.01);
-    const index = (this.counts.calls += 1);
+    const index = (counts.calls += 1);
     const label = `call #${index} ${method}${wrong ? ' (wrong receiver)' : ''}${construct ? ' (as a constructor)' : ''}`;
-    const fn = this.VarnKtPlugin.prototype[method];
+    const fn = VarnKtPlugin.prototype[method];
     let result;
     try {
       result = construct ? Reflect.construct(fn, args) : Reflect.apply(fn, receiver, args);
-    } catch (thrown) {
-      this.counts.threw += 1;
-      if (thrown instanceof Error ? typeof thrown.message !== 'string' : !(thrown instanceof FuzzThrow || this.thrown.has(thrown))) {
-        this.fail(`${label}: threw ${describe(thrown)}, neither an Error nor a value the arguments threw`);
+    } catch (err) {
+      counts.threw += 1;
+      if (err instanceof Error ? typeof err.message !== 'string' : !(err instanceof FuzzThrow || thrown.has(err))) {
+        fail(`${label}: threw ${describe(err)}, neither an Error nor a value the arguments threw`);
       }
       return;
     }
-    this.counts.returned += 1;
+    counts.returned += 1;
     if (construct) return;
-    if (wrong && method !== 'setLogCallback') return this.fail(`${label}: returned for a wrong receiver: ${describe(result)}`);
-    if (returns) return this.check(label, 'returned', returns, result);
-    if (!(result instanceof Promise)) return this.fail(`${label}: returned ${describe(result)} instead of a promise`);
-    this.pending.set(index, label);
-    result.then((value) => { this.counts.resolved += 1; this.check(label, 'resolved with', isResult, value); },
-      (reason) => { this.counts.rejected += 1; this.check(label, 'rejected with', isPlainRejection, reason); })
-      .finally(() => this.pending.delete(index));
+    if (wrong && method !== 'setLogCallback') return fail(`${label}: returned for a wrong receiver: ${describe(result)}`);
+    if (returns) return check(label, 'returned', returns, result);
+    if (!(result instanceof Promise)) return fail(`${label}: returned ${describe(result)} instead of a promise`);
+    pending.set(index, label);
+    result.then((v) => { counts.resolved += 1; check(label, 'resolved with', isResult, v); },
+      (reason) => { counts.rejected += 1; check(label, 'rejected with', isPlainRejection, reason); }).finally(() => pending.delete(index));
   }
-
-  // A check that throws means the value was not ours (a user's Proxy, say).
-  check(label, kind, test, value) {
-    try {
-      if (!test(value)) this.fail(`${label}: ${kind} ${describe(value)}`);
-    } catch (thrown) {
-      this.fail(`${label}: looking at what it ${kind} threw ${describe(thrown)}`);
-    }
+  // A call from a callback, on a budget only the main sequence refills (they would multiply).
+  function nestedCall() {
+    if (nesting > 0 || budget < 1) return;
+    budget -= 1;
+    counts.nested += 1;
+    try { nesting = 1; randomCall(); } finally { nesting = 0; }
   }
-
-  // A call from inside a callback. Such calls log again, so they draw on a
-  // budget only the main sequence refills, or they would multiply without end.
-  nestedCall() {
-    if (this.nesting > 0 || this.budget < 1) return;
-    this.budget -= 1;
-    this.counts.nested += 1;
-    try { this.nesting += 1; this.randomCall(); } finally { this.nesting -= 1; }
-  }
-
   // Now and then: SDK lines during a call or from SDK threads, a replaced
-  // instance, or a session opened in order, so that key calls get past the
-  // simulator's stage checks.
-  async stir() {
-    const r = this.r;
+  // instance, or a session opened in order so that key calls get past the stage checks.
+  async function stir() {
     const choice = r.int(8);
     if (choice === 0) {
-      const emit = [{ kind: r.pick(['log', 'exception']), value: r.int(100), message: this.string(), ownThread: r.chance(0.3) }];
-      this.sdk.script(r.pick(['QCF_Init', 'QCF_Auth', 'QCF_FillKey_WithPubkey', 'QCF_Finish', 'QCF_Custom']), { times: 1 + r.int(3), emit });
+      const emit = [{ kind: r.pick(['log', 'exception']), value: r.int(100), message: string(), ownThread: r.chance(0.3) }];
+      sdk.script(r.pick(['QCF_Init', 'QCF_Auth', 'QCF_FillKey_WithPubkey', 'QCF_Finish', 'QCF_Custom']), { times: 1 + r.int(3), emit });
     } else if (choice === 1) {
-      this.sdk.emitAsync({ kind: r.pick(['log', 'exception']), message: this.string().slice(0, 200), threads: 1 + r.int(3), count: 1 + r.int(20) });
+      sdk.emitAsync({ kind: r.pick(['log', 'exception']), message: string().slice(0, 200), threads: 1 + r.int(3), count: 1 + r.int(20) });
     } else if (choice === 2) {
-      this.instances[2] = new this.VarnKtPlugin();
-      this.gc();
+      instances[2] = new VarnKtPlugin();
+      gc();
     } else if (choice === 3) {
-      const plugin = this.instances[0];
-      plugin.preActivate('keys.store');
-      await plugin.init(1, 'user', 'device');
-      await plugin.auth();
+      instances[0].preActivate('keys.store');
+      await instances[0].init(1, 'user', 'device');
+      await instances[0].auth();
     }
   }
-
-  async run(calls, { deadlineMs = 60000, onProgress } = {}) {
+  return async function run(calls, { deadlineMs = 60000, onProgress } = {}) {
     for (let i = 0; i < calls; i += 1) {
-      if (i % 16 === 0) await this.stir();
-      this.budget = Math.min(this.budget + 0.25, 8);
-      if (i % 256 === 255) this.sdk.reset(); // the record of calls would grow with every 1 MiB text
-      this.randomCall();
-      if (this.pending.size >= this.inFlight || i % 64 === 63) await new Promise(setImmediate);
-      if (onProgress && i % 1000 === 999) onProgress(`${i + 1} calls, ${this.pending.size} promises pending`);
+      if (i % 16 === 0) await stir();
+      budget = Math.min(budget + 0.25, 8);
+      if (i % 256 === 255) sdk.reset(); // the record of calls would grow with every 1 MiB text
+      randomCall();
+      if (pending.size >= inFlight || i % 64 === 63) await new Promise(setImmediate);
+      if (onProgress && i % 1000 === 999) onProgress(`${i + 1} calls, ${pending.size} promises pending`);
     }
     const deadline = Date.now() + deadlineMs;
-    while (this.pending.size > 0 && Date.now() < deadline) await new Promise((resolve) => setTimeout(resolve, 10));
-    for (const label of this.pending.values()) this.fail(`${label}: its promise never settled`);
-    this.sdk.joinThreads();
+    while (pending.size > 0 && Date.now() < deadline) await new Promise((resolve) => setTimeout(resolve, 10));
+    for (const label of pending.values()) fail(`${label}: its promise never settled`);
+    sdk.joinThreads();
     await new Promise((resolve) => setTimeout(resolve, 50)); // deliveries still queued from the stand-in's threads
-    return { counts: this.counts, failures: this.failures };
-  }
+    return { counts, failures };
+  };
 }
 
-// A gc function even without --expose-gc.
-function exposeGc() {
-  if (typeof globalThis.gc === 'function') return globalThis.gc;
-  require('node:v8').setFlagsFromString('--expose-gc');
-  return require('node:vm').runInNewContext('gc');
-}
-
-async function fuzz({ calls, seed, inFlight, log = () => {}, deadlineMs } = {}) {
-  const sdk = require('../helpers/sdk');
-  sdk.tempCwd();
-  sdk.reset();
-  const { VarnKtPlugin } = require(sdk.ROOT);
-  const uncaught = [];
-  const onUncaught = (err) => uncaught.push(describe(err && err.stack ? err.stack : err));
-  for (const event of ['uncaughtException', 'unhandledRejection']) process.on(event, onUncaught);
-  try {
-    const result = await new Fuzzer({ VarnKtPlugin, sdk, seed: seed >>> 0, inFlight, gc: exposeGc() }).run(calls, { deadlineMs, onProgress: log });
-    for (const text of uncaught) result.failures.push(`uncaught: ${text}`);
-    return result;
-  } finally {
-    for (const event of ['uncaughtException', 'unhandledRejection']) process.off(event, onUncaught);
-    sdk.reset();
-  }
-}
-
-module.exports = { fuzz, Fuzzer, rng };
+module.exports = { rng };
 
 if (require.main === module) {
   const options = { calls: 20000, seed: (Date.now() ^ process.pid) >>> 0, inFlight: 500 };
   const names = { '--calls': 'calls', '--seed': 'seed', '--in-flight': 'inFlight' };
-  const argv = process.argv.slice(2);
-  for (let i = 0; i < argv.length; i += 2) {
-    if (!names[argv[i]]) throw new Error(`unknown argument ${argv[i]} (--calls N --seed S --in-flight M)`);
-    options[names[argv[i]]] = Number(argv[i + 1]) >>> 0;
+  for (let i = 2; i < process.argv.length; i += 2) {
+    if (!names[process.argv[i]]) throw new Error(`unknown argument ${process.argv[i]} (--calls N --seed S --in-flight M)`);
+    options[names[process.argv[i]]] = Number(process.argv[i + 1]) >>> 0;
   }
   // Standard output belongs to the add-on's console lines.
   const say = (line) => process.stderr.write(`fuzz: ${line}\n`);
   say(`seed ${options.seed}, ${options.calls} calls, up to ${options.inFlight} promises in flight`);
   const started = Date.now();
-  fuzz({ ...options, log: say }).then(({ counts, failures }) => {
+  const sdk = require('../helpers/sdk');
+  sdk.tempCwd();
+  sdk.reset();
+  require('node:v8').setFlagsFromString('--expose-gc'); // a gc function without the node flag
+  const gc = globalThis.gc ?? require('node:vm').runInNewContext('gc');
+  const uncaught = [];
+  for (const event of ['uncaughtException', 'unhandledRejection']) process.on(event, (err) => uncaught.push(describe(err?.stack ?? err)));
+  const run = fuzzer({ VarnKtPlugin: require(sdk.ROOT).VarnKtPlugin, sdk, seed: options.seed, inFlight: options.inFlight, gc });
+  run(options.calls, { onProgress: say }).then(({ counts, failures }) => {
+    failures.push(...uncaught.map((text) => `uncaught: ${text}`));
+    sdk.reset();
     say(`${JSON.stringify(counts)} in ${((Date.now() - started) / 1000).toFixed(1)} s`);
     say(failures.length ? `FAILED with seed ${options.seed}:\n  ${failures.join('\n  ')}` : `passed (seed ${options.seed})`);
     process.exit(failures.length ? 1 : 0);

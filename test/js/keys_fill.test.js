@@ -4,9 +4,9 @@
 const { test, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
-const { EOL } = require('node:os');
 const sdk = require('../helpers/sdk');
 const { runValue } = require('../helpers/scenario');
+const { addonLog } = require('../scenarios/keys');
 const { VarnKtPlugin } = require('../..');
 
 sdk.tempCwd();
@@ -20,14 +20,7 @@ function fresh() {
 }
 beforeEach(fresh);
 
-const refusal = (message) => (err) => {
-  assert.deepEqual(err, { code: -1, message });
-  return true;
-};
-// The add-on's own log records, without the simulator's lines.
-const logMessages = () => (fs.existsSync('log.txt')
-  ? fs.readFileSync('log.txt', 'utf8').split(EOL).filter(Boolean).map((line) => line.slice(22)).filter((m) => !/^QCF_\w+: /.test(m))
-  : []);
+const refusal = (message) => (err) => assert.deepEqual(err, { code: -1, message }) ?? true;
 
 // The 332-byte item record, built independently: two fixed PINs, two 5s.
 function itemRecord(appName, keyLen, pathBytes) {
@@ -35,77 +28,64 @@ function itemRecord(appName, keyLen, pathBytes) {
   Buffer.from(appName).copy(record, 0, 0, 31);
   record.writeUInt32LE(keyLen, 32);
   Buffer.from(pathBytes).copy(record, 36, 0, 255);
-  for (const at of [292, 312]) {
-    record.write('40615237', at, 'latin1');
-    record.writeUInt32LE(5, at + 16);
-  }
+  for (const at of [292, 312]) { record.write('40615237', at, 'latin1'); record.writeUInt32LE(5, at + 16); }
   return record;
 }
 
-const item = () => ({ appName: 'app', keyLen: 16, softkeyPath: '/keys/soft.key' });
+const item = (change) => ({ appName: 'app', keyLen: 16, softkeyPath: '/keys/soft.key', ...change });
 const TOP = { serverAddr: 'kms.example', port: 8443, serverType: 2, userTokenHandle: 'user-token', overWriteFlag: 1 };
 const params = (extra = {}) => ({ ...TOP, fillkeyItem: item(), ...extra });
 const without = (object, name) => Object.fromEntries(Object.entries(object).filter(([key]) => key !== name));
-// The SDK arguments and log record of params(), with `changes`.
+// The SDK arguments of params() with `changes`, and the path logged.
 const sent = ({ appName = 'app', keyLen = 16, path = '/keys/soft.key', ...changes } = {}) => {
   const s = { ...TOP, ...changes };
-  const args = [s.serverAddr, s.port, s.serverType, s.userTokenHandle, itemRecord(appName, keyLen, path), s.overWriteFlag];
-  return { args, log: [path] };
+  return [[s.serverAddr, s.port, s.serverType, s.userTokenHandle, itemRecord(appName, keyLen, path), s.overWriteFlag], path];
 };
-
-// `rejects`: fillKey's refusal, `throws`: fillKeySync's; without one, that
-// flavour makes the call `sent`. The strict flavour insists on every property.
-const NUL = "Wrong 'fillkeyItem.softkeyPath' property(string without NUL expected)";
-const LONG = "Wrong 'fillkeyItem.softkeyPath' property(at most 255 bytes expected)";
-const cases = [
-  { name: 'all properties', arg: () => params(), sent: sent() },
-  { name: 'a function carrying the properties', arg: () => Object.assign(() => {}, params()), sent: sent() },
-  { name: 'inherited properties', arg: () => Object.create(params()), sent: sent() },
-  { name: 'numbers coerced to unsigned 32 bits, the port a string of digits',
-    arg: () => params({ port: '8080', serverType: -1.9, overWriteFlag: 2 ** 32 + 3, fillkeyItem: { ...item(), keyLen: 'x' } }),
-    sent: sent({ port: 8080, serverType: 4294967295, overWriteFlag: 3, keyLen: 0 }) },
-  { name: 'port -1', arg: () => params({ port: -1 }), sent: sent({ port: 4294967295 }) },
-  { name: 'texts coerced to strings', arg: () => params({ serverAddr: 42, userTokenHandle: [1, 2] }), sent: sent({ serverAddr: '42', userTokenHandle: '1,2' }) },
-  { name: 'a property holding undefined counts as present',
-    arg: () => params({ port: undefined, userTokenHandle: undefined }), sent: sent({ port: 0, userTokenHandle: 'undefined' }) },
-  ...['port', 'serverType', 'userTokenHandle', 'overWriteFlag'].map((name) => ({ name: `no ${name}`,
-    arg: () => without(params(), name), rejects: `Missing '${name}' property`,
-    sent: sent({ [name]: name === 'userTokenHandle' ? 'undefined' : 0 }) })),
-  ...[['appName', { appName: 'undefined' }], ['keyLen', { keyLen: 0 }], ['softkeyPath', { path: 'undefined' }]]
-    .map(([name, change]) => ({ name: `no fillkeyItem.${name}`, arg: () => params({ fillkeyItem: without(item(), name) }),
-      rejects: `Missing 'fillkeyItem.${name}' property`, sent: sent(change) })),
-  { name: 'a number as fillkeyItem', arg: () => params({ fillkeyItem: 7 }), rejects: "Missing 'fillkeyItem.appName' property",
-    sent: sent({ appName: 'undefined', keyLen: 0, path: 'undefined' }) },
-  { name: 'a function without properties', arg: () => () => {}, rejects: "Missing 'serverAddr' property", throws: "Missing 'serverAddr' property" },
-  { name: 'a NUL inside softkeyPath', arg: () => params({ fillkeyItem: { ...item(), softkeyPath: 'C:\\a\0.key' } }), rejects: NUL, throws: NUL },
-  // The field holds 255 bytes and its NUL; a longer path would be cut and name another file.
-  { name: 'a softkeyPath of 255 bytes', arg: () => params({ fillkeyItem: { ...item(), softkeyPath: 'k'.repeat(255) } }),
-    sent: sent({ path: 'k'.repeat(255) }) },
-  { name: 'a softkeyPath of 256 bytes', arg: () => params({ fillkeyItem: { ...item(), softkeyPath: 'k'.repeat(256) } }),
-    rejects: LONG, throws: LONG },
-];
-
-function expectOutcome(refused, expected) {
-  if (refused) {
-    assert.deepEqual(sdk.calls(), []);
-    assert.deepEqual(logMessages(), []);
-  } else {
-    assert.deepEqual(sdk.calls().map((call) => [call.name, call.args]), [['QCF_FillKey_WithPubkey', expected.args]]);
-    assert.deepEqual(logMessages(), expected.log);
-  }
+// One SDK call and one log record, or none for a refused call.
+function expectSent(expected) {
+  assert.deepEqual(sdk.calls().map((call) => [call.name, call.args]), expected ? [['QCF_FillKey_WithPubkey', expected[0]]] : []);
+  assert.deepEqual(addonLog(), expected ? [expected[1]] : []);
   fresh();
 }
 
-for (const c of cases) {
-  test(c.name, async () => {
-    const promise = plugin.fillKey(c.arg());
-    if (c.rejects) await assert.rejects(promise, refusal(c.rejects));
-    else assert.deepEqual(await promise, { code: 0, message: 'Fill key successful' });
-    expectOutcome(c.rejects, c.sent);
+// [name, argument, what reaches the SDK, refusal]: with `sent`, only the
+// strict fillKey refuses (it insists on every property); without, both do.
+const missing = (name) => `Missing '${name}' property`;
+const cases = [
+  ['all properties', () => params(), sent()],
+  ['a function carrying the properties', () => Object.assign(() => {}, params()), sent()],
+  ['inherited properties', () => Object.create(params()), sent()],
+  ['numbers coerced to unsigned 32 bits, the port a string of digits',
+    () => params({ port: '8080', serverType: -1.9, overWriteFlag: 2 ** 32 + 3, fillkeyItem: item({ keyLen: 'x' }) }),
+    sent({ port: 8080, serverType: 4294967295, overWriteFlag: 3, keyLen: 0 })],
+  ['port -1', () => params({ port: -1 }), sent({ port: 4294967295 })],
+  ['texts coerced to strings', () => params({ serverAddr: 42, userTokenHandle: [1, 2] }), sent({ serverAddr: '42', userTokenHandle: '1,2' })],
+  ['a property holding undefined counts as present',
+    () => params({ port: undefined, userTokenHandle: undefined }), sent({ port: 0, userTokenHandle: 'undefined' })],
+  ...['port', 'serverType', 'userTokenHandle', 'overWriteFlag'].map((name) => [`no ${name}`, () => without(params(), name),
+    sent({ [name]: name === 'userTokenHandle' ? 'undefined' : 0 }), missing(name)]),
+  ...[['appName', { appName: 'undefined' }], ['keyLen', { keyLen: 0 }], ['softkeyPath', { path: 'undefined' }]].map(([name, change]) =>
+    [`no fillkeyItem.${name}`, () => params({ fillkeyItem: without(item(), name) }), sent(change), missing(`fillkeyItem.${name}`)]),
+  ['a number as fillkeyItem', () => params({ fillkeyItem: 7 }), sent({ appName: 'undefined', keyLen: 0, path: 'undefined' }),
+    missing('fillkeyItem.appName')],
+  ['a function without properties', () => () => {}, null, missing('serverAddr')],
+  ['a NUL inside softkeyPath', () => params({ fillkeyItem: item({ softkeyPath: 'C:\\a\0.key' }) }), null,
+    "Wrong 'fillkeyItem.softkeyPath' property(string without NUL expected)"],
+  // The field holds 255 bytes and its NUL; a longer path would be cut and name another file.
+  ['a softkeyPath of 255 bytes', () => params({ fillkeyItem: item({ softkeyPath: 'k'.repeat(255) }) }), sent({ path: 'k'.repeat(255) })],
+  ['a softkeyPath of 256 bytes', () => params({ fillkeyItem: item({ softkeyPath: 'k'.repeat(256) }) }), null,
+    "Wrong 'fillkeyItem.softkeyPath' property(at most 255 bytes expected)"],
+];
 
-    if (c.throws) assert.throws(() => plugin.fillKeySync(c.arg()), { name: 'TypeError', message: c.throws });
-    else assert.equal(plugin.fillKeySync(c.arg()), 0);
-    expectOutcome(c.throws, c.sent);
+for (const [name, arg, expected, rejects] of cases) {
+  test(name, async () => {
+    const promise = plugin.fillKey(arg());
+    if (rejects) await assert.rejects(promise, refusal(rejects));
+    else assert.deepEqual(await promise, { code: 0, message: 'Fill key successful' });
+    expectSent(!rejects && expected);
+    if (expected) assert.equal(plugin.fillKeySync(arg()), 0);
+    else assert.throws(() => plugin.fillKeySync(arg()), { name: 'TypeError', message: rejects });
+    expectSent(expected);
   });
 }
 
@@ -114,7 +94,7 @@ test('values that cannot be coerced throw from both methods at once', async () =
   const throwingGetter = (object) => Object.defineProperty(object, 'serverType', { get() { throw boom; } });
   for (const [arg, expected] of [
     [params({ fillkeyItem: null }), TypeError],
-    [params({ fillkeyItem: { ...item(), softkeyPath: Symbol('p') } }), TypeError],
+    [params({ fillkeyItem: item({ softkeyPath: Symbol('p') }) }), TypeError],
     [throwingGetter(params()), (e) => e === boom],
   ]) {
     assert.throws(() => plugin.fillKey(arg), expected);
@@ -122,13 +102,13 @@ test('values that cannot be coerced throw from both methods at once', async () =
   }
   // fillKey checks that every property is present before it reads any.
   const noPort = throwingGetter(without(params(), 'port'));
-  await assert.rejects(plugin.fillKey(noPort), refusal("Missing 'port' property"));
+  await assert.rejects(plugin.fillKey(noPort), refusal(missing('port')));
   assert.throws(() => plugin.fillKeySync(noPort), (e) => e === boom);
-  expectOutcome(true);
+  expectSent(null);
 });
 
 test('SDK failures: fillKey resolves with the SDK text, fillKeySync returns the code alone', async () => {
-  sdk.reset();
+  sdk.reset(); // not the success scripted for every call
   sdk.script('QCF_FillKey_WithPubkey', { code: -5, times: 2 });
   sdk.script('QCF_ErrMessage', { text: 'fill refused' });
   assert.deepEqual(await plugin.fillKey(params()), { code: -5, message: 'fill refused' });
@@ -145,10 +125,10 @@ test('a Chinese soft key path reaches the SDK in the ANSI code page and the log 
   process.env.VARN_ANSI_CODEPAGE = 'GBK'; // the last test of this file
   t.after(() => delete process.env.VARN_ANSI_CODEPAGE);
   const path = '/密钥/软件.key';
-  const arg = params({ fillkeyItem: { ...item(), softkeyPath: path } });
+  const arg = params({ fillkeyItem: item({ softkeyPath: path }) });
   await plugin.fillKey(arg);
   plugin.fillKeySync(arg);
   const gbk = itemRecord('app', 16, Buffer.from('2fc3dcd4bf2fc8edbcfe2e6b6579', 'hex'));
   assert.deepEqual(sdk.callsOf('QCF_FillKey_WithPubkey').map((call) => call.args[4]), [gbk, gbk]);
-  assert.deepEqual(logMessages(), [path, path]);
+  assert.deepEqual(addonLog(), [path, path]);
 });

@@ -4,9 +4,9 @@
 const { test, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
-const { EOL } = require('node:os');
 const sdk = require('../helpers/sdk');
 const { runValue } = require('../helpers/scenario');
+const { addonLog } = require('../scenarios/keys');
 const { VarnKtPlugin } = require('../..');
 
 sdk.tempCwd();
@@ -17,11 +17,6 @@ beforeEach(() => {
   fs.rmSync('log.txt', { force: true });
 });
 
-// The add-on's own log records, without the simulator's lines.
-const logMessages = () => (fs.existsSync('log.txt')
-  ? fs.readFileSync('log.txt', 'utf8').split(EOL).filter(Boolean).map((line) => line.slice(22)).filter((m) => !/^QCF_\w+: /.test(m))
-  : []);
-
 // In a session: the simulator's group, its key, and the handle from apply to export.
 test('createGroup and applyKeyWithGroupID in a session', () => {
   const v = runValue('keys', 'groups');
@@ -31,9 +26,8 @@ test('createGroup and applyKeyWithGroupID in a session', () => {
   // The cell holds -1 and the id buffer is zeroed when the SDK is called.
   assert.deepEqual(v.createArgs, ['组 first', 0, -1, 'third', '00'.repeat(64)]);
   assert.deepEqual(v.log, ['组 first', 'CreateGroupId']);
-  assert.deepEqual(Object.keys(v.applied), ['code', 'message', 'groupKey']);
-  assert.deepEqual([v.applied.code, v.applied.message], [0, 'succ']);
-  assert.match(v.applied.groupKey, /^[0-9A-F]{64}$/); // the default 32-byte group key
+  assert.deepEqual(v.applied, [['code', 0], ['message', 'succ'], ['groupKey', v.applied[2][1]]]);
+  assert.match(v.applied[2][1], /^[0-9A-F]{64}$/); // the default 32-byte group key
   assert.deepEqual(v.applyCalls, [['QCF_ApplyKeyWithGroupID', [groupId, 'second', true]], ['QCF_ExportKey', [true, true, true]]]);
   // A failed apply is not checked: the export gets the null handle and fails.
   const code = sdk.CODES.INVALID_KEY_HANDLE;
@@ -49,7 +43,7 @@ test('createGroup: the id is read within 64 bytes; a failure still resolves and 
   sdk.script('QCF_CreateGroup', { code: -9, bytes: Buffer.alloc(0) });
   sdk.script('QCF_ErrMessage', { text: 'group refused' });
   assert.deepEqual(await plugin.createGroup('b', 1, 'c'), { code: -9, message: 'group refused', groupId: '' });
-  assert.deepEqual(logMessages(), ['a', 'CreateGroupId', 'b', 'CreateGroupId']);
+  assert.deepEqual(addonLog(), ['a', 'CreateGroupId', 'b', 'CreateGroupId']);
 });
 
 test('applyKeyWithGroupID: the key as upper-case hexadecimal text, at most 256 bytes', async () => {
@@ -70,5 +64,5 @@ test('applyKeyWithGroupID: the key as upper-case hexadecimal text, at most 256 b
     assert.deepEqual(result, Object.entries(expected), `${exported.number} of ${exported.bytes.length} bytes`);
     sdk.reset();
   }
-  assert.deepEqual(logMessages(), []);
+  assert.deepEqual(addonLog(), []);
 });

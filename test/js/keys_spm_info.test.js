@@ -1,7 +1,6 @@
 'use strict';
 // getSPMKeyInfo: the query record, the output record read within its fields,
-// and the console line of a failure. Texts too long for the query are refused
-// in catalogue.test.js.
+// and the console line of a failure (too long texts: catalogue.test.js).
 const { test, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
 const sdk = require('../helpers/sdk');
@@ -25,9 +24,7 @@ function infoRecord({ keyTag = '', keySource = '', counters = [0, 0, 0] }) {
 test('the query record carries both texts, up to their full widths, in zeroed fields', async () => {
   sdk.script('QCF_GetSPMKeyInfo', { code: 0 });
   await plugin.getSPMKeyInfo('密钥标识六', 's'.repeat(63), 'ignored'); // 15 and 63 bytes
-  const query = Buffer.alloc(80);
-  query.write('密钥标识六', 0);
-  query.write('s'.repeat(63), 16);
+  const query = Buffer.from(`密钥标识六\0${'s'.repeat(63)}\0`); // fields of 16 and 64 bytes
   assert.deepEqual(sdk.calls().map((call) => [call.name, call.args]), [['QCF_GetSPMKeyInfo', [query, true]]]);
 });
 

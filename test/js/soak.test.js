@@ -7,15 +7,9 @@ const { spawnSync } = require('node:child_process');
 const path = require('node:path');
 const { NODE_FLAGS } = require('../soak/soak');
 
-const SOAK = path.join(__dirname, '..', 'soak', 'soak.js');
-
 test('100,000 calls with 2,000 in flight: no growth after the warm-up, every promise settled, nothing left over', (t) => {
-  const child = spawnSync(process.execPath, [...NODE_FLAGS, SOAK, '--child', '--calls', '100000', '--in-flight', '2000'], {
-    stdio: ['ignore', 'ignore', 'pipe'],
-    encoding: 'utf8',
-    timeout: 600000,
-  });
+  const child = spawnSync(process.execPath, [...NODE_FLAGS, path.join(__dirname, '..', 'soak', 'soak.js'), '--child', '--calls', '100000',
+    '--in-flight', '2000'], { stdio: ['ignore', 'ignore', 'pipe'], encoding: 'utf8', timeout: 600000 });
   for (const line of child.stderr.split('\n')) if (/^soak: (held|\{"calls")/.test(line)) t.diagnostic(line);
-  assert.equal(child.signal, null, child.stderr);
-  assert.equal(child.status, 0, child.stderr);
+  assert.deepEqual([child.signal, child.status], [null, 0], child.stderr);
 });

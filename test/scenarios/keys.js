@@ -4,10 +4,13 @@
 const fs = require('node:fs');
 const { openSession } = require('../helpers/session');
 
-const addonLines = (logLines) => logLines().filter((line) => !/^QCF_\w+: /.test(line));
+// The add-on's own records of log.txt here, without time stamps and the simulator's lines.
+const addonLog = () => (fs.existsSync('log.txt') ? fs.readFileSync('log.txt', 'utf8').split(/\r?\n/).filter(Boolean)
+  .map((line) => line.slice(22)).filter((message) => !/^QCF_\w+: /.test(message)) : []);
 const hex = (args) => args.map((arg) => (Buffer.isBuffer(arg) ? arg.toString('hex') : arg));
 
 module.exports = {
+  addonLog, // not a scenario: the tests' own filter
   // Both fill methods in a session: the simulator writes the soft key file.
   async fill({ plugin, sdk }) {
     const { token } = await openSession(plugin);
@@ -20,7 +23,7 @@ module.exports = {
   },
 
   // A group made from refilled key material, its key applied and exported.
-  async groups({ plugin, sdk, logLines }) {
+  async groups({ plugin, sdk }) {
     await openSession(plugin);
     await plugin.reFillKey('', 4, 256);
     let from = sdk.calls().length;
@@ -28,14 +31,14 @@ module.exports = {
     const createArgs = hex(sdk.calls()[from].args);
     const { groupId } = Object.fromEntries(created);
     from = sdk.calls().length;
-    const applied = await plugin.applyKeyWithGroupID(groupId, 'second');
+    const applied = Object.entries(await plugin.applyKeyWithGroupID(groupId, 'second'));
     const applyCalls = sdk.calls().slice(from).filter((call) => call.name !== 'QCF_ErrMessage').map((call) => [call.name, call.args]);
     // A failed apply is not checked: the export gets the null handle and fails.
     sdk.script('QCF_ApplyKeyWithGroupID', { code: -3, nullHandle: true });
     const failed = await plugin.applyKeyWithGroupID('x', 'y');
     const exportArgs = sdk.callsOf('QCF_ExportKey').map((call) => call.args);
     plugin.finish();
-    return { created, createArgs, log: addonLines(logLines), applied, applyCalls, failed, exportArgs };
+    return { created, createArgs, log: addonLog(), applied, applyCalls, failed, exportArgs };
   },
 
   // Both refill methods with a scripted login token, then after finish; and
@@ -48,8 +51,7 @@ module.exports = {
       await openSession(plugin);
       const results = [await plugin[name]('ignored text', 2, 3, 'extra'), await plugin[name]('', 2 ** 31, 1.9)];
       plugin.finish();
-      results.push(await plugin[name]('', 2, 3));
-      out[name] = { results, sent: sdk.callsOf('QCF_ReFillKey').map((call) => call.args) };
+      out[name] = { results: [...results, await plugin[name]('', 2, 3)], sent: sdk.callsOf('QCF_ReFillKey').map((call) => call.args) };
     }
     sdk.reset();
     sdk.script('QCF_Auth', { token: 'first-login' });
@@ -65,27 +67,22 @@ module.exports = {
     return out;
   },
 
-  // Two reports in a session, the first looked at when the method returns.
-  async report({ plugin, sdk, logLines }) {
+  // Two reports in a session, the first looked at when the method returns,
+  // then scripted failures with and without an SDK text.
+  async report({ plugin, sdk }) {
     await openSession(plugin);
     const pending = plugin.reportSPMWithSignPubkey('签名 a', 'pubkey b', 5, 'extra');
     // The SDK thread may make the call at any time after the return.
-    const atReturn = { log: addonLines(logLines), calls: process.env.VARN_SDK_THREAD === '1' ? 0 : sdk.callsOf('QCF_ReportSPMWithSignPubkey').length };
+    const atReturn = { log: addonLog(), calls: process.env.VARN_SDK_THREAD === '1' ? 0 : sdk.callsOf('QCF_ReportSPMWithSignPubkey').length };
     const results = [await pending, await plugin.reportSPMWithSignPubkey('a', 'b', -1)];
-    const sent = sdk.callsOf('QCF_ReportSPMWithSignPubkey').map((call) => call.args);
-    plugin.finish();
-    return { atReturn, results, sent, log: addonLines(logLines).length };
-  },
-
-  // Scripted report failures, with and without an SDK text.
-  async reportFailures({ plugin, sdk }) {
-    const results = [];
     for (const [code, text] of [[-5, '签名公钥无效'], [12, null]]) {
       sdk.script('QCF_ReportSPMWithSignPubkey', { code });
       sdk.script('QCF_ErrMessage', { text });
       results.push(await plugin.reportSPMWithSignPubkey('a', 'b', 1));
     }
-    return { results, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
+    plugin.finish();
+    const sent = sdk.callsOf('QCF_ReportSPMWithSignPubkey').map((call) => call.args);
+    return { atReturn, results, sent, log: addonLog().length, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
   },
 
   // The simulator's own record, then two scripted failures.
@@ -118,15 +115,13 @@ module.exports = {
       ['createGroup', 'a', 1, 'b', 'extra'], ['applyKeyWithGroupID', 'a', 'b', 'extra'],
       ['setLogCallback', fn, 'extra'], ['setEventCallback', 'onCaptureError', fn, 'extra'], ['finish', 'x'],
     ];
-    const outcomes = [];
-    for (const [method, ...args] of calls) {
+    return Promise.all(calls.map(async ([method, ...args]) => {
       try {
         const value = await plugin[/** @type {string} */ (method)](...args);
-        outcomes.push({ method, type: typeof value, code: typeof value?.code, message: value?.message });
+        return { method, type: typeof value, code: typeof value?.code, message: value?.message };
       } catch (err) {
-        outcomes.push({ method, type: 'refused', message: err?.message });
+        return { method, type: 'refused', message: err?.message };
       }
-    }
-    return outcomes;
+    }));
   },
 };

@@ -1,91 +1,48 @@
 'use strict';
-// Soak: a long mix of calls over every VarnKtPlugin method against the
-// stand-in, with up to `inFlight` promises pending, SDK log lines during calls
-// and from the SDK's own threads, callbacks replaced all the time, and
-// instances created and collected. After a warm-up and at the end, with
-// nothing in flight, after GC and after the C allocator handed free pages back
-// (heap_probe.node), it reports held memory (C heap in use plus V8's live
-// heap), the resident set, live instances and the add-on's async resources.
-// It fails when held memory grew by more than `maxGrowthMiB` after the
-// warm-up, when a promise never settled, or when add-on objects outlive
-// their use. Held memory rather than the resident set: with 10,000 calls in
-// flight the C heap fragments, and the resident set keeps rising while the
-// memory in use stays flat.
+// Soak: a long mix of calls over every VarnKtPlugin method against the stand-in,
+// with up to `inFlight` promises pending, SDK lines during calls and from SDK
+// threads, callbacks replaced and instances collected. After a warm-up and at
+// the end, with nothing in flight, it measures held memory (C heap in use, from
+// heap_probe.node after trimming, plus V8's live heap: the resident set rises
+// with fragmentation while memory in use stays flat), live instances and the
+// add-on's async resources, and fails on growth over `maxGrowthMiB`, promises
+// never settled or settled wrongly, or add-on objects outliving their use.
 //   node test/soak/soak.js [--calls N] [--in-flight M] [--warm-up N] [--seed S] [--max-growth MiB]
 const { spawnSync } = require('node:child_process');
 const asyncHooks = require('node:async_hooks');
 const { rng } = require('../fuzz/fuzz');
 
-const MiB = 1024 * 1024;
-
-// The add-on's async resources: one per asynchronous call, all gone when
-// nothing is in flight; delivery contexts for the log callback and events.
+// The add-on's async resources: one per asynchronous call, and delivery
+// contexts for the log callback and events.
 const PER_CALL_RESOURCES = ['KT_Init', 'Auth', 'AuthPubkey', 'FillKey', 'ReFillKey', 'GetSPMKeyInfo', 'CreateGroup', 'ApplyKeyWithGroupID', 'ReportSPMWithSignPubkey'];
 const ADDON_RESOURCES = new Set([...PER_CALL_RESOURCES, 'VarnKtPluginLog', 'VarnKtPluginEvent']);
-
-function liveResourceCounter() {
-  const live = new Map(); // asyncId -> type
-  const hook = asyncHooks.createHook({
-    init(asyncId, type) { if (ADDON_RESOURCES.has(type)) live.set(asyncId, type); },
-    destroy(asyncId) { live.delete(asyncId); },
-  }).enable();
-  const counts = () => [...live.values()].reduce((all, type) => ({ ...all, [type]: (all[type] || 0) + 1 }), {});
-  return { counts, disable: () => hook.disable() };
-}
+const MiB = 1024 * 1024;
 
 const params = (r, dir) => ({
   serverAddr: 'keyserver.local', port: 18000, serverType: r.int(3), userTokenHandle: 'token', overWriteFlag: 1,
   fillkeyItem: { appName: `app${r.int(100)}`, keyLen: 16 + r.int(64), softkeyPath: `${dir}/soft${r.int(50)}.key` },
 });
 
-// One call of the mix; returns a promise for the asynchronous methods.
+// The mix, one call each (a promise for the asynchronous methods); `wrong`:
+// the argument-error paths, too. A fresh log closure each time: the
+// registration before it is released.
+const CALLS = [
+  (p, r, wrong) => p.preActivate('keys.dat', r.chance(0.5) ? 'logs' : undefined), (p, r, wrong) => p.reportSPMWithSignPubkey(wrong ? 1 : 'spm', 'pubkey', 18000),
+  (p) => p.setKeyFilePath('keys.dat'), (p, r) => p.setCustomConfig(`key${r.int(20)}`, `value${r.int(1000)}`),
+  (p, r, wrong) => p.init(wrong ? 'x' : 1, 'user', 'pw', 'keyserver.local', 18000), (p, r) => (r.chance(0.2) ? p.finish() : p.hello('soak')),
+  (p, r, wrong) => p.auth_pubkey(1, 'user', wrong ? {} : 'pw'), (p) => p.auth(),
+  (p, r, wrong, state) => p.fillKey(wrong ? {} : params(r, state.dir)), (p, r, wrong, state) => p.fillKeySync(params(r, state.dir)),
+  (p, r, wrong) => p.getSPMKeyInfo('app', wrong ? null : 'demo'), (p) => p.reFillKey('', 1, 32), (p) => p.reFillKeySync('', 1, 32),
+  (p, r, wrong) => p.createGroup('group', 32, wrong ? 5 : 'note'), (p, r) => p.applyKeyWithGroupID(`group${r.int(3)}`, 'app'),
+  (p, r) => p.hello('x'.repeat(r.int(300))),
+  (p, r, wrong, { lines }) => p.setLogCallback((line) => { lines.count += 1; return line.length; }),
+  (p, r, wrong, { events }) => p.setEventCallback(r.chance(0.5) ? 'onCaptureError' : 'onCaptureMessage', () => { events.count += 1; }),
+];
 // `transient`: never setEventCallback (handlers would keep it alive), hello instead.
 function oneCall(r, plugin, state, transient) {
-  const wrong = r.chance(0.05); // the argument-error paths, too
+  const wrong = r.chance(0.05);
   const which = r.int(18);
-  switch (transient && which === 17 ? 15 : which) {
-    case 0: return plugin.preActivate('keys.dat', r.chance(0.5) ? 'logs' : undefined);
-    case 1: return plugin.reportSPMWithSignPubkey(wrong ? 1 : 'spm', 'pubkey', 18000);
-    case 2: return plugin.setKeyFilePath('keys.dat');
-    case 3: return plugin.setCustomConfig(`key${r.int(20)}`, `value${r.int(1000)}`);
-    case 4: return plugin.init(wrong ? 'x' : 1, 'user', 'pw', 'keyserver.local', 18000);
-    case 5: return r.chance(0.2) ? plugin.finish() : plugin.hello('soak');
-    case 6: return plugin.auth_pubkey(1, 'user', wrong ? {} : 'pw');
-    case 7: return plugin.auth();
-    case 8: return plugin.fillKey(wrong ? {} : params(r, state.dir));
-    case 9: return plugin.fillKeySync(params(r, state.dir));
-    case 10: return plugin.getSPMKeyInfo('app', wrong ? null : 'demo');
-    case 11: return plugin.reFillKey('', 1, 32);
-    case 12: return plugin.reFillKeySync('', 1, 32);
-    case 13: return plugin.createGroup('group', 32, wrong ? 5 : 'note');
-    case 14: return plugin.applyKeyWithGroupID(`group${r.int(3)}`, 'app');
-    case 15: return plugin.hello('x'.repeat(r.int(300)));
-    // A fresh closure each time: the registration before it is released.
-    case 16: { const lines = state.lines; return plugin.setLogCallback((line) => { lines.count += 1; return line.length; }); }
-    default: { const events = state.events; return plugin.setEventCallback(r.chance(0.5) ? 'onCaptureError' : 'onCaptureMessage', () => { events.count += 1; }); }
-  }
-}
-
-// test/soak/heap_probe.node, when it was built.
-function heapProbe(buildDir) {
-  try { return require(require('node:path').join(buildDir, 'Release', 'heap_probe.node')); } catch { return { trim: () => false, inUse: () => null }; }
-}
-
-async function measure(label, state, resources, gc, sdk, probe) {
-  const deadline = Date.now() + 60000;
-  while (state.pending > 0 && Date.now() < deadline) await new Promise((resolve) => setTimeout(resolve, 5));
-  sdk.joinThreads();
-  // Queued deliveries, then finalizers and destroy hooks, run from the loop.
-  for (let i = 0; i < 6; i += 1) { await new Promise((resolve) => setTimeout(resolve, 20)); gc(); }
-  const trimmed = probe.trim();
-  const memory = process.memoryUsage();
-  const cHeap = probe.inUse();
-  const mib = (bytes) => (bytes === null ? null : +(bytes / MiB).toFixed(2));
-  return {
-    label, // without the probe, the resident set stands in for held memory
-    heldMiB: mib(cHeap === null ? memory.rss : cHeap + memory.heapUsed), rssMiB: mib(memory.rss), trimmed, cHeapInUseMiB: mib(cHeap),
-    heapUsedMiB: mib(memory.heapUsed), instances: state.liveInstances, asyncResources: resources.counts(), pending: state.pending,
-  };
+  return CALLS[transient && which === 17 ? 15 : which](plugin, r, wrong, state);
 }
 
 // gc(), and a young generation of fixed size: left to grow, it adds some
@@ -99,10 +56,32 @@ async function soak({ calls = 1000000, inFlight = 10000, warmUp = Math.floor(cal
   const dir = sdk.tempCwd();
   sdk.reset();
   const { VarnKtPlugin } = require(sdk.ROOT);
-  const probe = heapProbe(sdk.BUILD_DIR);
-  const liveResources = liveResourceCounter();
   const r = rng(seed);
   const state = { dir, pending: 0, settled: 0, liveInstances: 0, lines: { count: 0 }, events: { count: 0 }, threw: 0, rejected: 0, wrongResults: 0 };
+  let probe = { trim: () => false, inUse: () => null }; // test/soak/heap_probe.node, when it was built
+  try { probe = require(require('node:path').join(sdk.BUILD_DIR, 'Release', 'heap_probe.node')); } catch { /* without it */ }
+  const live = new Map(); // asyncId -> type of the add-on's resources
+  const hook = asyncHooks.createHook({
+    init(asyncId, type) { if (ADDON_RESOURCES.has(type)) live.set(asyncId, type); },
+    destroy(asyncId) { live.delete(asyncId); },
+  }).enable();
+  // With nothing in flight, after queued deliveries, finalizers and destroy hooks ran and GC.
+  const measure = async (label) => {
+    const deadline = Date.now() + 60000;
+    while (state.pending > 0 && Date.now() < deadline) await new Promise((resolve) => setTimeout(resolve, 5));
+    sdk.joinThreads();
+    for (let i = 0; i < 6; i += 1) { await new Promise((resolve) => setTimeout(resolve, 20)); gc(); }
+    const trimmed = probe.trim();
+    const { rss, heapUsed } = process.memoryUsage();
+    const cHeap = probe.inUse();
+    const mib = (bytes) => (bytes === null ? null : +(bytes / MiB).toFixed(2));
+    const asyncResources = {};
+    for (const type of live.values()) asyncResources[type] = (asyncResources[type] || 0) + 1;
+    const m = { label, heldMiB: mib(cHeap === null ? rss : cHeap + heapUsed), rssMiB: mib(rss), trimmed, cHeapInUseMiB: mib(cHeap),
+      heapUsedMiB: mib(heapUsed), instances: state.liveInstances, asyncResources, pending: state.pending };
+    log(JSON.stringify(m));
+    return m;
+  };
   const collected = new FinalizationRegistry(() => { state.liveInstances -= 1; });
   const newPlugin = () => { const plugin = new VarnKtPlugin(); state.liveInstances += 1; collected.register(plugin, null); return plugin; };
   const plugins = [newPlugin(), newPlugin(), newPlugin()];
@@ -111,18 +90,15 @@ async function soak({ calls = 1000000, inFlight = 10000, warmUp = Math.floor(cal
   // loop runs until half of them settled: the warm-up reaches the peak.
   let wake = null;
   const onSettled = () => {
-    state.pending -= 1;
-    state.settled += 1;
+    Object.assign(state, { pending: state.pending - 1, settled: state.settled + 1 });
     if (wake && state.pending <= inFlight / 2) { wake(); wake = null; }
   };
-
   let afterWarmUp = null;
   const started = Date.now();
   for (let i = 0; i < calls; i += 1) {
     if (i === warmUp) {
       sdk.reset();
-      afterWarmUp = await measure('after warm-up', state, liveResources, gc, sdk, probe);
-      log(JSON.stringify(afterWarmUp));
+      afterWarmUp = await measure('after warm-up');
     }
     if (i % 5000 === 0) {
       sdk.reset(); // the stand-in's record of calls would grow for ever
@@ -143,21 +119,19 @@ async function soak({ calls = 1000000, inFlight = 10000, warmUp = Math.floor(cal
     if (i % Math.max(1000, Math.floor(calls / 20)) === 0) log(`${i + 1} calls, ${state.pending} pending`);
   }
   sdk.reset();
-  const atEnd = await measure('at the end', state, liveResources, gc, sdk, probe);
-  log(JSON.stringify(atEnd));
-  liveResources.disable();
-  const failures = [];
+  const atEnd = await measure('at the end');
+  hook.disable();
   const growth = atEnd.heldMiB - afterWarmUp.heldMiB;
-  if (growth > maxGrowthMiB) failures.push(`memory held grew by ${growth.toFixed(2)} MiB after the warm-up (limit ${maxGrowthMiB})`);
-  if (atEnd.pending !== 0) failures.push(`${atEnd.pending} promises never settled`);
-  if (state.wrongResults) failures.push(`${state.wrongResults} promises settled with something other than a result or a rejection object`);
-  const resources = atEnd.asyncResources;
-  const leftOver = PER_CALL_RESOURCES.filter((name) => resources[name] > 0);
-  if (leftOver.length || (resources.VarnKtPluginLog || 0) > 1 || (resources.VarnKtPluginEvent || 0) > atEnd.instances) {
-    failures.push(`add-on async resources outlive their use: ${JSON.stringify(resources)}`);
-  }
-  // The held ones, the current transient one, and the one the log callback was last registered on.
-  if (atEnd.instances > plugins.length + 2) failures.push(`${atEnd.instances} instances alive, at most ${plugins.length + 2} expected`);
+  const res = atEnd.asyncResources;
+  // Instances: the held ones, the current transient one, and the one the log callback was last registered on.
+  const failures = [
+    [growth > maxGrowthMiB, `memory held grew by ${growth.toFixed(2)} MiB after the warm-up (limit ${maxGrowthMiB})`],
+    [atEnd.pending !== 0, `${atEnd.pending} promises never settled`],
+    [state.wrongResults, `${state.wrongResults} promises settled with something other than a result or a rejection object`],
+    [PER_CALL_RESOURCES.some((name) => res[name] > 0) || (res.VarnKtPluginLog || 0) > 1 || (res.VarnKtPluginEvent || 0) > atEnd.instances,
+      `add-on async resources outlive their use: ${JSON.stringify(res)}`],
+    [atEnd.instances > plugins.length + 2, `${atEnd.instances} instances alive, at most ${plugins.length + 2} expected`],
+  ].filter(([failed]) => failed).map(([, message]) => message);
   return {
     calls, seconds: +((Date.now() - started) / 1000).toFixed(1), growthMiB: +growth.toFixed(2), afterWarmUp, atEnd,
     settled: state.settled, rejected: state.rejected, threw: state.threw, logLines: state.lines.count, events: state.events.count, failures,
@@ -169,9 +143,8 @@ module.exports = { soak, NODE_FLAGS };
 if (require.main === module) {
   const argv = process.argv.slice(2);
   if (!argv.includes('--child')) {
-    // Standard output belongs to the add-on's console lines: drop it.
     const child = spawnSync(process.execPath, [...NODE_FLAGS, __filename, '--child', ...argv], { stdio: ['ignore', 'ignore', 'inherit'] });
-    process.exit(child.status === null ? 1 : child.status);
+    process.exit(child.status ?? 1); // standard output, the add-on's console lines, dropped
   }
   const say = (line) => process.stderr.write(`soak: ${line}\n`);
   const options = { calls: 1000000, inFlight: 10000, seed: 1, maxGrowthMiB: 5 };
