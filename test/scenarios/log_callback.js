@@ -1,5 +1,5 @@
 'use strict';
-// Scenarios of session_log_callback.test.js. The simulator's own lines lose
+// The scenario of session_log_callback.test.js. The simulator's own lines lose
 // their notes ("QCF_Auth: ok (logged in ...)" -> "QCF_Auth: ok").
 const plain = (message) => String(message).replace(/^(QCF_\w+: ok) \(.*\)$/, '$1');
 // Every callback throws after it records: that must disturb nothing (an
@@ -9,26 +9,30 @@ const recorder = (into) => (message) => { into.push(plain(message)); throw new E
 const lines = (...messages) => ({ code: 0, emit: messages.map((message) => ({ kind: 'log', message })) });
 const turns = async (n = 3) => { for (let i = 0; i < n; i++) await new Promise((r) => setImmediate(r)); };
 const collect = async () => { for (let i = 0; i < 5; i++) { global.gc(); await turns(); } };
-const open = async (plugin) => { plugin.preActivate('k.key'); await plugin.init(1, 'u', 'd'); };
 
-module.exports = {
+// Each step from a fresh session: preActivate and init, and finish after it.
+const STEPS = {
   async withinCall({ plugin, sdk, logLines }) {
-    await open(plugin);
     const seen = [];
-    plugin.setLogCallback(function (m) {
-      'use strict';
-      if (!/^QCF_Custom/.test(m)) seen.push([plain(m), String(this), sdk.names().at(-1)]);
-      throw m;
-    });
+    const events = [];
+    plugin.setLogCallback((m) => { if (!/^QCF_Custom/.test(m)) seen.push([plain(m), sdk.names().at(-1)]); throw m; });
+    for (const name of ['onCaptureError', 'onCaptureMessage']) {
+      plugin.setEventCallback(name, function (...args) {
+        if (/^QCF_/.test(args[0])) return;
+        events.push([String(this), ...args]);
+        Promise.resolve().then(() => events.push('reaction'));
+        throw new Error(name);
+      });
+    }
     sdk.script('QCF_Init', { emit: [{ kind: 'log', message: '第二行' }, { kind: 'log', message: null },
-      { kind: 'exception', value: 7, message: 'sdk exception' }, { kind: 'exception', value: 8, message: null }] });
+      { kind: 'exception', value: -2147483648, message: '密钥错误 ü' }, { kind: 'exception', value: 8, message: null }] });
     const result = await plugin.init(1, 'u', 'd');
     await turns();
-    return { seen, result, log: logLines().slice(-5).map(plain) };
+    ['onCaptureError', 'onCaptureMessage'].forEach((name) => plugin.removeEventCallback(name));
+    return { seen, events, result, log: logLines().slice(-5).map(plain) };
   },
 
   async registrations({ plugin, VarnKtPlugin, sdk, logLines }) {
-    await open(plugin);
     const a = []; const b = []; const c = [];
     const registering = new WeakRef(new VarnKtPlugin());
     registering.deref().setLogCallback(recorder(c));
@@ -49,7 +53,6 @@ module.exports = {
   },
 
   async sdkThreads({ plugin, sdk, logLines }) {
-    await open(plugin);
     const a = []; const b = [];
     plugin.setLogCallback(recorder(a));
     sdk.script('QCF_Auth', { emit: [...['t1', 't2', 't3'].map((message) => ({ kind: 'log', message, ownThread: true })),
@@ -64,7 +67,6 @@ module.exports = {
   },
 
   async reentry({ plugin, sdk }) {
-    await open(plugin);
     const a = []; const b = []; const c = []; const d = [];
     plugin.setLogCallback((m) => { a.push(plain(m)); if (m === 'switch') plugin.setLogCallback(recorder(b)); });
     sdk.script('QCF_Auth', lines('before', 'switch', 'after'));
@@ -80,5 +82,19 @@ module.exports = {
     sdk.script('QCF_ReFillKey', lines('inner'));
     await plugin.auth();
     return { a, b, c, d, code };
+  },
+};
+
+module.exports = {
+  async steps(context) {
+    const results = {};
+    for (const [name, step] of Object.entries(STEPS)) {
+      context.plugin.preActivate('k.key');
+      await context.plugin.init(1, 'u', 'd');
+      results[name] = JSON.parse(JSON.stringify(await step(context)));
+      context.plugin.finish();
+      await turns();
+    }
+    return results;
   },
 };
