@@ -30,7 +30,7 @@ test('preActivate: SDK calls in order, console lines and the returned code', () 
   const { stdout, value, stderr } = runScenario('session', 'preActivate', { args: CASES.map(([args, script]) => [args, script]) });
   assert.ok(value, stderr);
   CASES.forEach(([args, , calls, , code], i) => assert.deepEqual(value[i], { code, calls }, String(args)));
-  assert.equal(stdout.toString('utf8'), CASES.map((c) => c[3]).join(''));
+  assert.deepEqual([stdout.toString('utf8'), stderr], [CASES.map((c) => c[3]).join(''), '']);
 });
 
 test('preActivate converts both paths to the ANSI code page, not the key type', {

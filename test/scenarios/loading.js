@@ -32,10 +32,6 @@ module.exports = {
     }
   },
 
-  printHello({ VarnKtPlugin }) {
-    console.log(new VarnKtPlugin().hello('abc'));
-  },
-
   // args: [file a worker loads ('ROOT' or 'ADDON'), whether the main thread
   // uses the add-on first, whether the worker catches the Error and runs on
   // while the main thread uses the add-on after it, the add-on file].

@@ -8,39 +8,33 @@ const recorder = (into) => (message) => { into.push(plain(message)); throw new E
 // Lines logged inside a scripted call that answers 0 without the simulator.
 const lines = (...messages) => ({ code: 0, emit: messages.map((message) => ({ kind: 'log', message })) });
 const turns = async (n = 3) => { for (let i = 0; i < n; i++) await new Promise((r) => setImmediate(r)); };
-const collect = async () => { for (let i = 0; i < 5; i++) { global.gc(); await turns(); } };
 
 // Each step from a fresh session: preActivate and init, and finish after it.
 const STEPS = {
   async withinCall({ plugin, sdk, logLines }) {
-    const seen = [];
-    const events = [];
+    const [seen, events] = [[], []];
     plugin.setLogCallback((m) => { if (!/^QCF_Custom/.test(m)) seen.push([plain(m), sdk.names().at(-1)]); throw m; });
-    for (const name of ['onCaptureError', 'onCaptureMessage']) {
-      plugin.setEventCallback(name, function (...args) {
-        if (/^QCF_/.test(args[0])) return;
-        events.push([String(this), ...args]);
-        Promise.resolve().then(() => events.push('reaction'));
-        throw new Error(name);
-      });
-    }
+    const handler = function (...args) {
+      if (!/^QCF_/.test(args[0])) { events.push([String(this), ...args]); Promise.resolve().then(() => events.push('reaction')); }
+      throw new Error('handler');
+    };
+    ['onCaptureError', 'onCaptureMessage'].forEach((name) => plugin.setEventCallback(name, handler));
     sdk.script('QCF_Init', { emit: [{ kind: 'log', message: '第二行' }, { kind: 'log', message: null },
       { kind: 'exception', value: -2147483648, message: '密钥错误 ü' }, { kind: 'exception', value: 8, message: null }] });
     const result = await plugin.init(1, 'u', 'd');
     await turns();
-    ['onCaptureError', 'onCaptureMessage'].forEach((name) => plugin.removeEventCallback(name));
     return { seen, events, result, log: logLines().slice(-5).map(plain) };
   },
 
   async registrations({ plugin, VarnKtPlugin, sdk, logLines }) {
-    const a = []; const b = []; const c = [];
+    const [a, b, c] = [[], [], []];
     const registering = new WeakRef(new VarnKtPlugin());
     registering.deref().setLogCallback(recorder(c));
-    await collect();
+    for (let i = 0; i < 5; i++) { global.gc(); await turns(); }
     const kept = registering.deref() !== undefined; // by its callback
     await plugin.auth();
     const bystander = new WeakRef(new VarnKtPlugin());
-    await collect();
+    for (let i = 0; i < 5; i++) { global.gc(); await turns(); }
     await plugin.auth();
     plugin.setLogCallback(recorder(a));
     const returned = new VarnKtPlugin().setLogCallback(recorder(b));
@@ -53,7 +47,7 @@ const STEPS = {
   },
 
   async sdkThreads({ plugin, sdk, logLines }) {
-    const a = []; const b = [];
+    const [a, b] = [[], []];
     plugin.setLogCallback(recorder(a));
     sdk.script('QCF_Auth', { emit: [...['t1', 't2', 't3'].map((message) => ({ kind: 'log', message, ownThread: true })),
       { kind: 'log', message: 'on the JS thread' }] });
@@ -67,7 +61,7 @@ const STEPS = {
   },
 
   async reentry({ plugin, sdk }) {
-    const a = []; const b = []; const c = []; const d = [];
+    const [a, b, c] = [[], [], []]; const d = [];
     plugin.setLogCallback((m) => { a.push(plain(m)); if (m === 'switch') plugin.setLogCallback(recorder(b)); });
     sdk.script('QCF_Auth', lines('before', 'switch', 'after'));
     await plugin.auth();
