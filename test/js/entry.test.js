@@ -1,7 +1,6 @@
 'use strict';
-// Loading the package: its entry (index.js) with VARN_BUILD_DIR at a prepared
-// directory, a copy of the package, and a worker thread loading the module.
-// Each load in a child process of its own.
+// Loading the package (index.js) from prepared directories and from a worker
+// thread, each load in a child process of its own.
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
@@ -52,14 +51,8 @@ for (const [name, files, skip, says] of [
   });
 }
 
-test('moved with its libqcf, the add-on loads from anywhere and the report names that libqcf', { skip: !fs.existsSync(standin) }, () => {
-  const { dir, real, ...report } = loadPackage({ 'Release/VarnKtPlugin.node': addon, 'Release/libqcf.so': standin });
-  assert.deepEqual(report, { keys: ['VarnKtPlugin', 'configure', 'sdkInfo'], hello: 'abc world',
-    sdk: { simulator: true, path: path.join(real, 'Release', 'libqcf.so'), addon: path.join(dir, 'Release', 'VarnKtPlugin.node') } });
-});
-
-// Which add-on a copy of the package loads, given the add-on files it holds
-// (each with libqcf beside it).
+// Which add-on a copy of the package loads from its own directory, given the
+// add-on files it holds (each with libqcf beside it), and which libqcf it names.
 const PREBUILT = path.join('prebuilds', 'linux-x64', 'VarnKtPlugin.node.napi.glibc.node');
 const BUILT = path.join('build', 'Release', 'VarnKtPlugin.node');
 const PACKAGE = Object.fromEntries(['index.js', 'package.json', 'lib/load.js', 'lib/sdk-info.js', 'node_modules'].map((f) => [f, path.join(ROOT, f)]));
@@ -84,11 +77,9 @@ const failed = (message) => ({ isError: true, message });
 const DETACHED = 'VarnKtPlugin cannot deliver SDK events: its dispatcher is not attached to the main event loop '
   + '(was the module first loaded on a worker thread?)';
 
-// What matters is which thread opens the add-on file first. The entry
-// refuses a worker before the add-on file is opened; a worker
-// loading the file directly gets an Error from the add-on's initialisation,
-// whether the main thread loads it before or after. While a worker that loaded
-// it first runs on, the main thread is told the events have no loop to go to.
+// The entry refuses a worker before the add-on file is opened; a worker loading
+// the file gets an Error from its initialisation; while a worker that loaded it
+// first runs on, the main thread is told the events have no loop to go to.
 for (const [what, file, mainFirst, holds] of [['the entry', 'ROOT', false, false],
   ['the add-on file, loaded on the main thread first', 'ADDON', true, false],
   ['the add-on file, loaded by the worker first', 'ADDON', false, false],

@@ -15,8 +15,7 @@ const ADDON_PATH = path.join(sdk.BUILD_DIR, 'Release', 'VarnKtPlugin.node');
 const addonExports = require(ADDON_PATH);
 const { VarnKtPlugin } = require(sdk.ROOT);
 
-// Every method in the class's order, with arguments that pass every check
-// (the SDK's answer does not change a result's shape).
+// Every method in the class's order, with arguments that pass every check.
 const fill = { serverAddr: 'h', port: 1, serverType: 1, userTokenHandle: 't', overWriteFlag: 0,
   fillkeyItem: { appName: 'a', keyLen: 1, softkeyPath: 'k' } };
 const VALID_ARGS = {
@@ -62,8 +61,7 @@ test('the module file exports exactly its registration entry, and finds libqcf t
   const entries = (tag) => out.split('\n').filter((line) => line.includes(`(${tag})`)).map((line) => /\[(.*)\]/.exec(line)[1]);
   assert.ok(entries('NEEDED').includes('libqcf.so'), 'links libqcf dynamically');
   assert.deepEqual(entries('RPATH'), [], 'no RPATH tag');
-  // A vendor SDK build may add the SDK's own lib directory after $ORIGIN; the
-  // stand-in build bakes in no absolute path at all.
+  // A vendor SDK build may add the SDK's lib directory after $ORIGIN.
   const cache = path.join(sdk.BUILD_DIR, 'CMakeCache.txt');
   const vendor = fs.existsSync(cache) && /^QCF_SDK_DIR:[A-Z]+=[ \t]*\S/m.test(fs.readFileSync(cache, 'utf8'));
   const [runpath, ...more] = entries('RUNPATH');
@@ -71,9 +69,8 @@ test('the module file exports exactly its registration entry, and finds libqcf t
   assert.equal(vendor ? runpath.split(':')[0] : runpath, '$ORIGIN');
 });
 
-// Per method of index.d.ts and of the add-on: whether it returns a promise, and
-// the type and the property names, in order (null for a number or a string), of
-// what it returns or resolves with. The add-on's side prints, so runs in a child.
+// Per method: whether it returns a promise, and the type and property names of
+// what it returns or resolves with. The add-on prints, so it runs in a child.
 test('the declared methods, their promises and their results are those of the add-on', () => {
   const file = path.join(sdk.ROOT, 'index.d.ts');
   const program = ts.createProgram([file], { strict: true, noEmit: true, types: [] });

@@ -1,6 +1,5 @@
 'use strict';
-// Scenarios of the entry and module tests. None reads the context's add-on
-// before it means to.
+// Scenarios of the entry tests. None reads the context's add-on before it means to.
 const path = require('node:path');
 const { Worker } = require('node:worker_threads');
 

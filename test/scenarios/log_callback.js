@@ -1,11 +1,8 @@
 'use strict';
-// The scenario of session_log_callback.test.js. The simulator's own lines lose
-// their notes ("QCF_Auth: ok (logged in ...)" -> "QCF_Auth: ok").
+// The simulator's own lines lose their notes ("QCF_Auth: ok (logged in ...)" -> "QCF_Auth: ok").
 const plain = (message) => String(message).replace(/^(QCF_\w+: ok) \(.*\)$/, '$1');
-// Every callback throws after it records: that must disturb nothing (an
-// exception reaching the process would end the child).
+// Every callback throws: an exception reaching the process would end the child.
 const recorder = (into) => (message) => { into.push(plain(message)); throw new Error('callback failed'); };
-// Lines logged inside a scripted call that answers 0 without the simulator.
 const lines = (...messages) => ({ code: 0, emit: messages.map((message) => ({ kind: 'log', message })) });
 const turns = async (n = 3) => { for (let i = 0; i < n; i++) await new Promise((r) => setImmediate(r)); };
 

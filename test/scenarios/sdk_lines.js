@@ -40,15 +40,14 @@ module.exports = {
       holder.setEventCallback('onCaptureMessage', () => { delivered.events += 1; });
       holder.setEventCallback('onCaptureError', () => { delivered.events += 1; throw new Error('handler'); });
     }
-    for (let i = 0; i < 4; i++) { // 8 SDK threads, not waited for
+    for (let i = 0; i < 4; i++) {
       sdk.emitAsync({ kind: 'log', message: `line ${i}`, threads: 1, count: 2000 });
       sdk.emitAsync({ kind: 'exception', value: i, message: `fault ${i}`, threads: 1, count: 2000 });
     }
-    // finish itself logs from an SDK thread while it runs.
+    // finish logs from an SDK thread while it runs.
     sdk.script('QCF_Finish', { times: -1, emit: [{ kind: 'log', message: 'finishing', ownThread: true },
       { kind: 'exception', value: 1, message: 'finish fault', ownThread: true }] });
     for (let round = 0; round < 200; round++) {
-      // Registered on short-lived instances: each collection releases it.
       new VarnKtPlugin().setLogCallback(count);
       if (round % 3 === 0) plugin.finish();
       if (round % 5 === 0) global.gc();
@@ -56,12 +55,10 @@ module.exports = {
     }
     sdk.joinThreads();
     plugin.setLogCallback(count);
-    // One more line, with a callback surely in force.
     sdk.emitAsync({ kind: 'log', message: 'line 0', count: 1, wait: true });
     await turns(20);
     const kinds = { line: /^line \d$/, fault: /^fault \d$/, finishing: /^finishing$/, finishFault: /^finish fault$/, finished: /^QCF_Finish: / };
     const counts = Object.fromEntries(Object.entries(kinds).map(([k, re]) => [k, logLines().filter((l) => re.test(l)).length]));
-    // Every SDK message since the holders exist, as an event to each of them.
     const messages = Object.values(counts).reduce((a, b) => a + b, 0);
     return { counts, linesDelivered: delivered.lines > 0, eventsPerHolder: delivered.events / holders.length, messages };
   },
