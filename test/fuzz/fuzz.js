@@ -1,10 +1,9 @@
 'use strict';
-// Argument fuzzing of every VarnKtPlugin method against the simulator, from a
-// seeded generator: values of every type, throwing Proxies, getters and
-// coercions, 1 MiB strings, lone surrogates, wrong receivers, re-entrant calls.
-// Every call must return a value of its kind, throw, or settle with a result
-// object or exactly {code: -1, message}. Generated strings hold no path
-// separator. Run: node test/fuzz/fuzz.js --calls N --seed S [--in-flight M]
+// Argument fuzzing of every VarnKtPlugin method against the simulator: values
+// of every type, throwing Proxies, getters and coercions, 1 MiB strings, lone
+// surrogates (no path separators), wrong receivers, re-entrant calls. Every
+// call must return a value of its kind, throw, or settle with a result object
+// or exactly {code: -1, message}. node test/fuzz/fuzz.js --calls N --seed S [--in-flight M]
 function rng(seed) { // mulberry32
   let state = seed >>> 0;
   const next = () => {
@@ -117,14 +116,12 @@ async function fuzz({ calls, seed, inFlight, say }) {
       () => Object.freeze(define({}, ['code', 'message'], depth)),
     ])();
   }
-  // A check that throws: the value was not ours (a user's Proxy, say).
-  const check = (label, kind, test, result) => {
+  const check = (label, kind, test, result) => { // a check that throws: the value was not ours (a user's Proxy, say)
     try { if (!test(result)) fail(`${label}: ${kind} ${describe(result)}`); } catch (err) { fail(`${label}: looking at what it ${kind} threw ${describe(err)}`); }
   };
   // One call of a random method with random arguments, receiver and form.
   function randomCall() {
-    const method = r.pick(Object.keys(METHODS));
-    const [shape, returns] = METHODS[method];
+    const [method, [shape, returns]] = r.pick(Object.entries(METHODS));
     const plausible = { s: string, n: number, f: () => func(1), k: () => params(1),
       e: () => (r.chance(0.8) ? r.pick(['onCaptureError', 'onCaptureMessage']) : string()) };
     const args = Array.from({ length: r.chance(0.3) ? r.int(shape.length + 3) : shape.length },
@@ -160,10 +157,8 @@ async function fuzz({ calls, seed, inFlight, say }) {
   // instance, or a session opened in order so that key calls get past the stage checks.
   async function stir() {
     const [choice, kind] = [r.int(8), r.pick(['log', 'exception'])];
-    if (choice === 0) {
-      sdk.script(r.pick(['QCF_Init', 'QCF_Auth', 'QCF_FillKey_WithPubkey', 'QCF_Finish', 'QCF_Custom']),
-        { times: 1 + r.int(3), emit: [{ kind, value: r.int(100), message: string(), ownThread: r.chance(0.3) }] });
-    }
+    if (choice === 0) sdk.script(r.pick(['QCF_Init', 'QCF_Auth', 'QCF_FillKey_WithPubkey', 'QCF_Finish', 'QCF_Custom']),
+      { times: 1 + r.int(3), emit: [{ kind, value: r.int(100), message: string(), ownThread: r.chance(0.3) }] });
     if (choice === 1) sdk.emitAsync({ kind, message: string().slice(0, 200), threads: 1 + r.int(3), count: 1 + r.int(20) });
     if (choice === 2) { instances[2] = new VarnKtPlugin(); gc(); }
     if (choice === 3) { instances[0].preActivate('keys.store'); await instances[0].init(1, 'user', 'device'); await instances[0].auth(); }
@@ -188,12 +183,8 @@ async function fuzz({ calls, seed, inFlight, say }) {
 module.exports = { rng };
 
 if (require.main === module) {
-  const options = { calls: 20000, seed: (Date.now() ^ process.pid) >>> 0, inFlight: 500 };
-  const names = { '--calls': 'calls', '--seed': 'seed', '--in-flight': 'inFlight' };
-  for (let i = 2; i < process.argv.length; i += 2) {
-    if (!names[process.argv[i]]) throw new Error(`unknown argument ${process.argv[i]} (${Object.keys(names).join(' ')})`);
-    options[names[process.argv[i]]] = Number(process.argv[i + 1]) >>> 0;
-  }
+  const { values: v } = require('node:util').parseArgs({ options: { calls: { type: 'string' }, seed: { type: 'string' }, 'in-flight': { type: 'string' } } });
+  const options = { calls: +(v.calls ?? 20000), seed: Number(v.seed ?? Date.now() ^ process.pid) >>> 0, inFlight: +(v['in-flight'] ?? 500) };
   const say = (line) => process.stderr.write(`fuzz: ${line}\n`); // standard output belongs to the add-on's console lines
   say(`seed ${options.seed}, ${options.calls} calls, up to ${options.inFlight} promises in flight`);
   const [started, uncaught] = [Date.now(), []];

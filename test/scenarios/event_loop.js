@@ -1,16 +1,13 @@
 'use strict';
-// Scenarios of test/js/event_loop.test.js, each run in a process of its own
-// (test/helpers/scenario.js). Most report for themselves and let the
-// process end as it would, which is what they test.
+// Scenarios of test/js/event_loop.test.js, each in a process of its own
+// (test/helpers/scenario.js); some report for themselves and let the process
+// end as it would, which is what they test.
 const sdk = require('../helpers/sdk');
 
 const { configure } = require(sdk.ROOT);
 
 const isCallLine = (line) => /^QCF_\w+: /.test(line);
-const turns = (count = 2) => new Promise((resolve) => {
-  const next = (left) => (left === 0 ? resolve() : setImmediate(() => next(left - 1)));
-  next(count);
-});
+const turns = async (count = 2) => { for (let i = 0; i < count; i++) await new Promise(setImmediate); };
 
 module.exports = {
   // How a process ends: 'idle' (the add-on used without a session keeps
@@ -49,14 +46,12 @@ module.exports = {
   async loopTicks({ plugin }) {
     plugin.preActivate('keys');
     sdk.setDelay(300);
+    sdk.script('QCF_GetSPMKeyInfo', { code: 0 });
     let ticks = 0;
     const timer = setInterval(() => { ticks++; }, 10);
-    sdk.script('QCF_GetSPMKeyInfo', { code: 0 });
-    const result = await plugin.getSPMKeyInfo('a', 'b');
+    const { code } = await plugin.getSPMKeyInfo('a', 'b');
     clearInterval(timer);
-    sdk.setDelay(0);
-    plugin.finish();
-    return { ticks, code: result.code };
+    return { ticks, code };
   },
 
   // With sdk_locks_and_exit preloaded: QCF_Init logs under the SDK's lock,
@@ -81,7 +76,6 @@ module.exports = {
     sdk.emitAsync({ message: 'to all', threads: 2, count: 10000, wait: true });
     while (delivered < 20000) await turns(1);
     global.gc();
-    plugin.finish();
     return { delivered, growthMB: (process.memoryUsage().rss - before) / 1048576 };
   },
 

@@ -17,10 +17,8 @@ const PER_CALL_RESOURCES = ['KT_Init', 'Auth', 'AuthPubkey', 'FillKey', 'ReFillK
 const ADDON_RESOURCES = new Set([...PER_CALL_RESOURCES, 'VarnKtPluginLog', 'VarnKtPluginEvent']);
 const mib = (bytes) => (bytes === null ? null : +(bytes / (1024 * 1024)).toFixed(2));
 
-const params = (r, dir) => ({
-  serverAddr: 'keyserver.local', port: 18000, serverType: r.int(3), userTokenHandle: 'token', overWriteFlag: 1,
-  fillkeyItem: { appName: `app${r.int(100)}`, keyLen: 16 + r.int(64), softkeyPath: `${dir}/soft${r.int(50)}.key` },
-});
+const params = (r, dir) => ({ serverAddr: 'keyserver.local', port: 18000, serverType: r.int(3), userTokenHandle: 'token', overWriteFlag: 1,
+  fillkeyItem: { appName: `app${r.int(100)}`, keyLen: 16 + r.int(64), softkeyPath: `${dir}/soft${r.int(50)}.key` } });
 
 // The mix (`wrong`: argument-error paths too). A fresh log closure each
 // time: the registration before it is released. The last one is never made
@@ -55,12 +53,10 @@ async function soak({ calls = 1000000, inFlight = 10000, warmUp = Math.floor(cal
   let probe = { trim: () => false, inUse: () => null }; // test/soak/heap_probe.node, when it was built
   try { probe = require(require('node:path').join(sdk.BUILD_DIR, 'Release', 'heap_probe.node')); } catch { /* without it */ }
   const live = new Map(); // asyncId -> type of the add-on's resources
-  const hook = asyncHooks.createHook({
-    init(asyncId, type) { if (ADDON_RESOURCES.has(type)) live.set(asyncId, type); },
-    destroy(asyncId) { live.delete(asyncId); },
-  }).enable();
+  const hook = asyncHooks.createHook({ init(id, type) { if (ADDON_RESOURCES.has(type)) live.set(id, type); }, destroy(id) { live.delete(id); } }).enable();
   // With nothing in flight, after queued deliveries, finalizers and destroy hooks ran and GC.
   const measure = async (label) => {
+    sdk.reset();
     const deadline = Date.now() + 60000;
     while (state.pending > 0 && Date.now() < deadline) await new Promise((resolve) => setTimeout(resolve, 5));
     sdk.joinThreads();
@@ -86,10 +82,7 @@ async function soak({ calls = 1000000, inFlight = 10000, warmUp = Math.floor(cal
   let afterWarmUp = null;
   const started = Date.now();
   for (let i = 0; i < calls; i += 1) {
-    if (i === warmUp) {
-      sdk.reset();
-      afterWarmUp = await measure('after warm-up');
-    }
+    if (i === warmUp) afterWarmUp = await measure('after warm-up');
     if (i % 5000 === 0) {
       sdk.reset(); // the stand-in's record of calls would grow for ever
       sdk.script('QCF_Init', { times: 20, emit: [{ kind: 'log', message: 'init line' }, { kind: 'exception', value: 3, message: 'init fault', ownThread: true }] });
@@ -108,7 +101,6 @@ async function soak({ calls = 1000000, inFlight = 10000, warmUp = Math.floor(cal
     }
     if (i % Math.max(1000, Math.floor(calls / 20)) === 0) log(`${i + 1} calls, ${state.pending} pending`);
   }
-  sdk.reset();
   const atEnd = await measure('at the end');
   hook.disable();
   const growth = atEnd.heldMiB - afterWarmUp.heldMiB;
@@ -133,16 +125,12 @@ async function soak({ calls = 1000000, inFlight = 10000, warmUp = Math.floor(cal
 module.exports = { soak, NODE_FLAGS };
 
 if (require.main === module) {
-  const argv = process.argv.slice(2);
-  if (!argv.includes('--child')) {
-    const child = spawnSync(process.execPath, [...NODE_FLAGS, __filename, '--child', ...argv], { stdio: ['ignore', 'ignore', 'inherit'] });
-    process.exit(child.status ?? 1); // standard output, the add-on's console lines, dropped
+  const names = { calls: 'calls', 'in-flight': 'inFlight', 'warm-up': 'warmUp', seed: 'seed', 'max-growth': 'maxGrowthMiB' };
+  const { values } = require('node:util').parseArgs({ options: { child: { type: 'boolean' }, ...Object.fromEntries(Object.keys(names).map((n) => [n, { type: 'string' }])) } });
+  if (!values.child) { // standard output, the add-on's console lines, dropped
+    process.exit(spawnSync(process.execPath, [...NODE_FLAGS, __filename, '--child', ...process.argv.slice(2)], { stdio: ['ignore', 'ignore', 'inherit'] }).status ?? 1);
   }
   const options = { log: (line) => process.stderr.write(`soak: ${line}\n`) };
-  const names = { '--calls': 'calls', '--in-flight': 'inFlight', '--warm-up': 'warmUp', '--seed': 'seed', '--max-growth': 'maxGrowthMiB' };
-  for (let i = 0; i < argv.length; i += 1) {
-    if (names[argv[i]]) options[names[argv[i]]] = Number(argv[++i]);
-    else if (argv[i] !== '--child') throw new Error(`unknown argument ${argv[i]} (${Object.keys(names).join(' ')})`);
-  }
+  for (const [name, key] of Object.entries(names)) if (values[name] !== undefined) options[key] = Number(values[name]);
   soak(options).then((failures) => process.exit(failures.length ? 1 : 0), (err) => { options.log(`crashed: ${err && err.stack}`); process.exit(1); });
 }
