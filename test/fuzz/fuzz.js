@@ -1,13 +1,12 @@
 'use strict';
-// Argument fuzzing of every VarnKtPlugin method against the simulator, from a
-// seeded generator: values of every type, throwing Proxies, getters and
-// coercions, 1 MiB strings, lone surrogates, wrong receivers, re-entrant calls.
-// Every call must return a value of its kind, throw, or settle with a result
-// object or exactly {code: -1, message}. Generated strings hold no path
-// separator. Run: node test/fuzz/fuzz.js --calls N --seed S [--in-flight M]
-function rng(seed) {
+// Argument fuzzing of every VarnKtPlugin method against the simulator: values
+// of every type, throwing Proxies, getters and coercions, 1 MiB strings, lone
+// surrogates (no path separators), wrong receivers, re-entrant calls. Every
+// call must return a value of its kind, throw, or settle with a result object
+// or exactly {code: -1, message}. node test/fuzz/fuzz.js --calls N --seed S [--in-flight M]
+function rng(seed) { // mulberry32
   let state = seed >>> 0;
-  const next = () => { // mulberry32
+  const next = () => {
     state = (state + 0x6d2b79f5) >>> 0;
     let t = Math.imul(state ^ (state >>> 15), state | 1);
     t ^= t + Math.imul(t ^ (t >>> 7), t | 61);
@@ -26,7 +25,6 @@ const FILL = ['serverAddr', 'port', 'serverType', 'userTokenHandle', 'overWriteF
 const ITEM = ['appName', 'keyLen', 'softkeyPath'];
 const TRAPS = ['get', 'has', 'ownKeys', 'getOwnPropertyDescriptor', 'getPrototypeOf', 'set', 'defineProperty', 'apply', 'construct'];
 
-class FuzzThrow {}
 const isInt32 = (v) => Number.isInteger(v) && v >= -(2 ** 31) && v < 2 ** 31;
 const isResult = (v) => v !== null && typeof v === 'object' && isInt32(v.code) && typeof v.message === 'string';
 const isPlainRejection = (v) => v !== null && typeof v === 'object' && Object.getPrototypeOf(v) === Object.prototype &&
@@ -42,32 +40,30 @@ const METHODS = {
   hello: ['s', (v) => typeof v === 'string'], setLogCallback: ['f', (v) => v === 0], setEventCallback: ['ef', (v) => v === 12],
 };
 
-const describe = (value) => { try {
-  return typeof value === 'string' ? JSON.stringify(value.slice(0, 80)) : value === null || typeof value !== 'object' ? String(value)
-    : `${Object.getPrototypeOf(value)?.constructor?.name ?? 'null-prototype'} ${JSON.stringify(value)?.slice(0, 200)}`;
-} catch { return '(undescribable)'; } };
+const describe = (v) => { try { return typeof v === 'string' ? JSON.stringify(v.slice(0, 80)) : v === null || typeof v !== 'object' ? String(v)
+  : `${Object.getPrototypeOf(v)?.constructor?.name ?? 'null-prototype'} ${JSON.stringify(v)?.slice(0, 200)}`; } catch { return '(undescribable)'; } };
 
-// A fuzzer over a seeded generator; callbacks, run whenever, draw from a
-// second one, so that a seed replays the same calls.
-function fuzzer({ VarnKtPlugin, sdk, seed, inFlight = 500, gc }) {
-  const main = rng(seed);
-  const sideR = rng(seed ^ 0x5bd1e995);
-  let r = main;
-  const thrown = new Set();
-  const pending = new Map();
-  const failures = [];
+// `calls` calls from a seeded generator; callbacks, run whenever, draw from
+// a second one, so that a seed replays the same calls.
+async function fuzz({ calls, seed, inFlight, say }) {
+  const sdk = require('../helpers/sdk');
+  sdk.tempCwd();
+  sdk.reset();
+  require('node:v8').setFlagsFromString('--expose-gc'); // a gc function without the node flag
+  const gc = globalThis.gc ?? require('node:vm').runInNewContext('gc');
+  const { VarnKtPlugin } = require(sdk.ROOT);
+  const [main, sideR] = [rng(seed), rng(seed ^ 0x5bd1e995)];
+  let [r, nesting, budget] = [main, 0, 0];
+  const [thrown, pending, failures] = [new Set(), new Map(), []];
   const counts = { calls: 0, returned: 0, threw: 0, resolved: 0, rejected: 0, nested: 0 };
-  let nesting = 0;
-  let budget = 0;
   // The third instance is replaced (and collected) now and then, and never gets event handlers.
   const instances = [new VarnKtPlugin(), new VarnKtPlugin(), new VarnKtPlugin()];
   const big = ['x'.repeat(1 << 20), '中'.repeat(349525), `${'😀'.repeat(1 << 18)}\uD800`, `${'a'.repeat((1 << 20) - 1)}\0`];
   const fail = (message) => { if (failures.length < 50) failures.push(message); };
   const side = (body) => { try { r = sideR; return body(); } finally { r = main; } };
   const throwSomething = () => {
-    const value = r.pick([new FuzzThrow(), new Error('fuzz'), undefined, null, 0, 'fuzz', Symbol('fuzz'), 7n]);
-    if (!(value instanceof Error || value instanceof FuzzThrow)) thrown.add(value);
-    throw value;
+    const value = r.pick([{ thrownBy: 'fuzz' }, new Error('fuzz'), undefined, null, 0, 'fuzz', Symbol('fuzz'), 7n]);
+    throw (thrown.add(value), value);
   };
   const string = () => (r.chance(0.1) ? (r.chance(0.5) ? '' : r.pick(big)) : Array.from({ length: r.chance(0.1) ? r.int(400) : r.int(24) },
     () => (r.chance(0.2) ? String.fromCharCode(r.int(0x10000)).replace(/[\\/]/g, '_') : r.pick(PIECES))).join(''));
@@ -78,31 +74,21 @@ function fuzzer({ VarnKtPlugin, sdk, seed, inFlight = 500, gc }) {
   // throw or answer differently on each read (a plausible value first: a check
   // and a later read must not disagree into a fault); `make` gives the values.
   const define = (target, keys, depth, make = () => value(depth + 1)) => {
-    for (const key of keys) {
-      if (r.chance(0.1) || Object.getOwnPropertyDescriptor(target, key)?.configurable === false) continue;
-      const enumerable = r.chance(0.9);
-      const mode = r.int(4);
-      let reads = 0;
-      const get = () => side(() => {
-        reads += 1;
-        if (mode === 0) return throwSomething();
-        if (mode === 2 && reads === 1) return string();
-        return mode === 3 && reads % 2 ? number() : value(depth + 1);
-      });
+    for (const key of keys.filter((k) => r.chance(0.9) && Object.getOwnPropertyDescriptor(target, k)?.configurable !== false)) {
+      const [enumerable, mode] = [r.chance(0.9), r.int(4)];
+      let reads = 0; // getters: 0 throws, 1 answers anything, 2 a string first, 3 a number on odd reads
+      const get = () => side(() => (reads += 1, mode === 0 ? throwSomething() : mode === 2 && reads === 1 ? string()
+        : mode === 3 && reads % 2 ? number() : value(depth + 1)));
       Object.defineProperty(target, key, r.chance(0.15) ? { get, enumerable, configurable: true }
         : { value: make(key), enumerable, writable: true, configurable: true });
     }
     return target;
   };
   const func = (depth) => {
-    const fn = r.pick([
-      function thrower() { return side(throwSomething); },
-      function answerer() { return side(() => value(depth + 1)); },
-      function reentrant() { side(nestedCall); },
-      (...args) => args.length,
-      // Settles with nothing: a random thenable could reject a derived promise later, unhandled.
-      function later() { return Promise.resolve().then(() => { side(() => value(depth + 1)); }); },
-    ]);
+    // `later` settles with nothing: a random thenable could reject a derived promise later, unhandled.
+    const fn = r.pick([function thrower() { return side(throwSomething); }, function answerer() { return side(() => value(depth + 1)); },
+      function reentrant() { side(nestedCall); }, (...args) => args.length,
+      function later() { return Promise.resolve().then(() => { side(() => value(depth + 1)); }); }]);
     if (r.chance(0.3)) define(fn, ['serverAddr', 'port', 'fillkeyItem', 'length', 'name', 'toString'], depth + 1);
     return r.chance(0.1) ? throwingProxy(fn) : fn;
   };
@@ -116,8 +102,6 @@ function fuzzer({ VarnKtPlugin, sdk, seed, inFlight = 500, gc }) {
   };
   function value(depth = 0) {
     if (depth > 2 || r.chance(0.55)) return r.chance(0.5) ? r.pick(PRIMITIVES) : r.chance(0.5) ? string() : number();
-    const { proxy, revoke } = Proxy.revocable({}, {});
-    revoke();
     return r.pick([
       () => ({}), () => Object.create(null), () => func(depth), () => params(depth), () => params(depth),
       () => Object.assign(new Array(r.pick([0, 3, 100000])), [value(depth + 1)]), // sparse
@@ -127,40 +111,32 @@ function fuzzer({ VarnKtPlugin, sdk, seed, inFlight = 500, gc }) {
       // Coercion that throws or answers anything.
       () => ({ [r.pick(['toString', 'valueOf', Symbol.toPrimitive])]: () => side(() => (r.chance(0.3) ? throwSomething() : value(depth + 1))) }),
       () => r.pick([new Date(NaN), new Map([[1, 2]]), Buffer.from('abc'), new Float64Array([NaN]), new ArrayBuffer(8), new Error('as a value')]),
-      () => r.pick([Promise.resolve(1), new Number(-0), new String('boxed'), proxy, globalThis]),
+      () => r.pick([Promise.resolve(1), new Number(-0), new String('boxed'), globalThis, (({ proxy, revoke }) => (revoke(), proxy))(Proxy.revocable({}, {}))]),
       () => r.pick([...instances, VarnKtPlugin, VarnKtPlugin.prototype]),
       () => Object.freeze(define({}, ['code', 'message'], depth)),
     ])();
   }
-  // A check that throws: the value was not ours (a user's Proxy, say).
-  const check = (label, kind, test, result) => {
+  const check = (label, kind, test, result) => { // a check that throws: the value was not ours (a user's Proxy, say)
     try { if (!test(result)) fail(`${label}: ${kind} ${describe(result)}`); } catch (err) { fail(`${label}: looking at what it ${kind} threw ${describe(err)}`); }
   };
   // One call of a random method with random arguments, receiver and form.
   function randomCall() {
-    const method = r.pick(Object.keys(METHODS));
-    const [shape, returns] = METHODS[method];
+    const [method, [shape, returns]] = r.pick(Object.entries(METHODS));
     const plausible = { s: string, n: number, f: () => func(1), k: () => params(1),
       e: () => (r.chance(0.8) ? r.pick(['onCaptureError', 'onCaptureMessage']) : string()) };
     const args = Array.from({ length: r.chance(0.3) ? r.int(shape.length + 3) : shape.length },
       (_, i) => (i < shape.length && r.chance(0.5) ? plausible[shape[i]]() : value()));
     const wrong = r.chance(0.1);
-    let receiver = wrong ? r.pick([undefined, null, {}, Object.create(VarnKtPlugin.prototype), VarnKtPlugin, () => {}, 42,
-      Symbol('receiver'), new Proxy({}, {}), throwingProxy({})]) : r.pick(instances);
-    if (method === 'setEventCallback' && receiver === instances[2]) receiver = instances[0];
+    const receiver = wrong ? r.pick([r.pick(PRIMITIVES), number(), {}, Object.create(VarnKtPlugin.prototype), VarnKtPlugin, () => {},
+      new Proxy({}, {}), throwingProxy({})]) : r.pick(instances.slice(0, method === 'setEventCallback' ? 2 : 3));
     const construct = r.chance(0.01);
     const index = (counts.calls += 1);
     const label = `call #${index} ${method}${wrong ? ' (wrong receiver)' : ''}${construct ? ' (as a constructor)' : ''}`;
     const fn = VarnKtPlugin.prototype[method];
     let result;
-    try {
-      result = construct ? Reflect.construct(fn, args) : Reflect.apply(fn, receiver, args);
-    } catch (err) {
+    try { result = construct ? Reflect.construct(fn, args) : Reflect.apply(fn, receiver, args); } catch (err) {
       counts.threw += 1;
-      if (err instanceof Error ? typeof err.message !== 'string' : !(err instanceof FuzzThrow || thrown.has(err))) {
-        fail(`${label}: threw ${describe(err)}, neither an Error nor a value the arguments threw`);
-      }
-      return;
+      return (err instanceof Error ? typeof err.message === 'string' : thrown.has(err)) || fail(`${label}: threw ${describe(err)}, neither an Error nor a value the arguments threw`);
     }
     counts.returned += 1;
     if (construct) return;
@@ -174,70 +150,47 @@ function fuzzer({ VarnKtPlugin, sdk, seed, inFlight = 500, gc }) {
   // A call from a callback, on a budget only the main sequence refills (they would multiply).
   function nestedCall() {
     if (nesting > 0 || budget < 1) return;
-    budget -= 1;
-    counts.nested += 1;
-    try { nesting = 1; randomCall(); } finally { nesting = 0; }
+    [budget, nesting, counts.nested] = [budget - 1, 1, counts.nested + 1];
+    try { randomCall(); } finally { nesting = 0; }
   }
   // Now and then: SDK lines during a call or from SDK threads, a replaced
   // instance, or a session opened in order so that key calls get past the stage checks.
   async function stir() {
-    const choice = r.int(8);
-    if (choice === 0) {
-      const emit = [{ kind: r.pick(['log', 'exception']), value: r.int(100), message: string(), ownThread: r.chance(0.3) }];
-      sdk.script(r.pick(['QCF_Init', 'QCF_Auth', 'QCF_FillKey_WithPubkey', 'QCF_Finish', 'QCF_Custom']), { times: 1 + r.int(3), emit });
-    } else if (choice === 1) {
-      sdk.emitAsync({ kind: r.pick(['log', 'exception']), message: string().slice(0, 200), threads: 1 + r.int(3), count: 1 + r.int(20) });
-    } else if (choice === 2) {
-      instances[2] = new VarnKtPlugin();
-      gc();
-    } else if (choice === 3) {
-      instances[0].preActivate('keys.store');
-      await instances[0].init(1, 'user', 'device');
-      await instances[0].auth();
-    }
+    const [choice, kind] = [r.int(8), r.pick(['log', 'exception'])];
+    if (choice === 0) sdk.script(r.pick(['QCF_Init', 'QCF_Auth', 'QCF_FillKey_WithPubkey', 'QCF_Finish', 'QCF_Custom']),
+      { times: 1 + r.int(3), emit: [{ kind, value: r.int(100), message: string(), ownThread: r.chance(0.3) }] });
+    if (choice === 1) sdk.emitAsync({ kind, message: string().slice(0, 200), threads: 1 + r.int(3), count: 1 + r.int(20) });
+    if (choice === 2) { instances[2] = new VarnKtPlugin(); gc(); }
+    if (choice === 3) { instances[0].preActivate('keys.store'); await instances[0].init(1, 'user', 'device'); await instances[0].auth(); }
   }
-  return async function run(calls, { deadlineMs = 60000, onProgress } = {}) {
-    for (let i = 0; i < calls; i += 1) {
-      if (i % 16 === 0) await stir();
-      budget = Math.min(budget + 0.25, 8);
-      if (i % 256 === 255) sdk.reset(); // the record of calls would grow with every 1 MiB text
-      randomCall();
-      if (pending.size >= inFlight || i % 64 === 63) await new Promise(setImmediate);
-      if (onProgress && i % 1000 === 999) onProgress(`${i + 1} calls, ${pending.size} promises pending`);
-    }
-    const deadline = Date.now() + deadlineMs;
-    while (pending.size > 0 && Date.now() < deadline) await new Promise((resolve) => setTimeout(resolve, 10));
-    for (const label of pending.values()) fail(`${label}: its promise never settled`);
-    sdk.joinThreads();
-    await new Promise((resolve) => setTimeout(resolve, 50)); // deliveries still queued from the stand-in's threads
-    return { counts, failures };
-  };
+  for (let i = 0; i < calls; i += 1) {
+    if (i % 16 === 0) await stir();
+    budget = Math.min(budget + 0.25, 8);
+    if (i % 256 === 255) sdk.reset(); // the record of calls would grow with every 1 MiB text
+    randomCall();
+    if (pending.size >= inFlight || i % 64 === 63) await new Promise(setImmediate);
+    if (i % 1000 === 999) say(`${i + 1} calls, ${pending.size} promises pending`);
+  }
+  const deadline = Date.now() + 60000;
+  while (pending.size > 0 && Date.now() < deadline) await new Promise((resolve) => setTimeout(resolve, 10));
+  for (const label of pending.values()) fail(`${label}: its promise never settled`);
+  sdk.joinThreads();
+  await new Promise((resolve) => setTimeout(resolve, 50)); // deliveries still queued from the stand-in's threads
+  sdk.reset();
+  return { counts, failures };
 }
 
 module.exports = { rng };
 
 if (require.main === module) {
-  const options = { calls: 20000, seed: (Date.now() ^ process.pid) >>> 0, inFlight: 500 };
-  const names = { '--calls': 'calls', '--seed': 'seed', '--in-flight': 'inFlight' };
-  for (let i = 2; i < process.argv.length; i += 2) {
-    if (!names[process.argv[i]]) throw new Error(`unknown argument ${process.argv[i]} (--calls N --seed S --in-flight M)`);
-    options[names[process.argv[i]]] = Number(process.argv[i + 1]) >>> 0;
-  }
-  // Standard output belongs to the add-on's console lines.
-  const say = (line) => process.stderr.write(`fuzz: ${line}\n`);
+  const { values: v } = require('node:util').parseArgs({ options: { calls: { type: 'string' }, seed: { type: 'string' }, 'in-flight': { type: 'string' } } });
+  const options = { calls: +(v.calls ?? 20000), seed: Number(v.seed ?? Date.now() ^ process.pid) >>> 0, inFlight: +(v['in-flight'] ?? 500) };
+  const say = (line) => process.stderr.write(`fuzz: ${line}\n`); // standard output belongs to the add-on's console lines
   say(`seed ${options.seed}, ${options.calls} calls, up to ${options.inFlight} promises in flight`);
-  const started = Date.now();
-  const sdk = require('../helpers/sdk');
-  sdk.tempCwd();
-  sdk.reset();
-  require('node:v8').setFlagsFromString('--expose-gc'); // a gc function without the node flag
-  const gc = globalThis.gc ?? require('node:vm').runInNewContext('gc');
-  const uncaught = [];
-  for (const event of ['uncaughtException', 'unhandledRejection']) process.on(event, (err) => uncaught.push(describe(err?.stack ?? err)));
-  const run = fuzzer({ VarnKtPlugin: require(sdk.ROOT).VarnKtPlugin, sdk, seed: options.seed, inFlight: options.inFlight, gc });
-  run(options.calls, { onProgress: say }).then(({ counts, failures }) => {
-    failures.push(...uncaught.map((text) => `uncaught: ${text}`));
-    sdk.reset();
+  const [started, uncaught] = [Date.now(), []];
+  for (const event of ['uncaughtException', 'unhandledRejection']) process.on(event, (err) => uncaught.push(`uncaught: ${describe(err?.stack ?? err)}`));
+  fuzz({ ...options, say }).then(({ counts, failures }) => {
+    failures.push(...uncaught);
     say(`${JSON.stringify(counts)} in ${((Date.now() - started) / 1000).toFixed(1)} s`);
     say(failures.length ? `FAILED with seed ${options.seed}:\n  ${failures.join('\n  ')}` : `passed (seed ${options.seed})`);
     process.exit(failures.length ? 1 : 0);

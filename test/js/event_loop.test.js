@@ -10,7 +10,7 @@ const fs = require('node:fs');
 const path = require('node:path');
 const sdk = require('../helpers/sdk');
 const { preload } = require('../helpers/preload');
-const { runScenario: runLoopScenario } = require('../helpers/scenario');
+const { runScenario, runValue } = require('../helpers/scenario');
 
 const FIXTURE = path.join(sdk.BUILD_DIR, 'fixtures', 'libvarn_sdk_locks_and_exit.so');
 const MODES = [{ mode: 'default', env: { VARN_SDK_THREAD: '0' } }, { mode: 'SDK thread', env: { VARN_SDK_THREAD: '1' } }];
@@ -18,72 +18,49 @@ const linuxOnly = process.platform !== 'linux' || !fs.existsSync(FIXTURE);
 // Timings and resident memory under Wine say little about Windows itself.
 const notUnderWine = process.platform === 'win32' && 'timing and memory are measured natively';
 
-const runScenario = (name, options) => runLoopScenario('event_loop', name, options);
+test('every method reaches the SDK with the same calls and records and gives the same results in both modes', () => {
+  const [plain, threaded] = MODES.map(({ env }) => runValue('event_loop', 'everyMethod', { env }));
+  // One thread besides the JavaScript thread's own: the SDK thread, which takes concurrent calls in order.
+  assert.deepEqual([plain.sdkThread, plain.threads, threaded.sdkThread, threaded.threads, threaded.order],
+    [false, ['js'], true, ['other'], ['init', 'auth', 'reFillKey', 'getSPMKeyInfo', 'createGroup', 'reportSPMWithSignPubkey']]);
+  const same = (value) => ({ ...value, sdkThread: 0, threads: 0, order: 0 });
+  assert.deepEqual(same(threaded), same(plain));
+});
 
 for (const { mode, env } of MODES) {
-  test(`${mode}: every method reaches the SDK with the same calls and records and gives the same results`, () => {
-    const { value, stderr } = runScenario('everyMethod', { env });
-    assert.ok(value, stderr);
-    const reference = runScenario('everyMethod', { env: MODES[0].env }).value;
-    assert.equal(value.sdkThread, mode !== 'default');
-    assert.deepEqual(value.results, reference.results);
-    assert.deepEqual(value.calls, reference.calls);
-    assert.deepEqual(value.lines, reference.lines);
-    // One thread besides the JavaScript thread's own: the SDK thread.
-    assert.deepEqual([value.threads, value.otherThreads], mode === 'default' ? [['js'], 1] : [['other'], 1]);
-    if (mode !== 'default') {
-      assert.deepEqual(value.order, ['init', 'auth', 'reFillKey', 'getSPMKeyInfo', 'createGroup', 'reportSPMWithSignPubkey']);
-    }
-  });
-
   test(`${mode}: a slow SDK call stalls the event loop only in the default mode`, { skip: notUnderWine }, () => {
-    const { value, stderr } = runScenario('loopTicks', { env });
-    assert.ok(value, stderr);
-    assert.equal(value.code, 0);
-    if (mode === 'default') {
-      assert.equal(value.ticks, 0);
-    } else {
-      assert.ok(value.ticks >= 5, `a 10 ms timer fired ${value.ticks} times in 300 ms`);
-    }
+    const { ticks, code } = runValue('event_loop', 'loopTicks', { env });
+    assert.equal(code, 0);
+    assert.ok(mode === 'default' ? ticks === 0 : ticks >= 5, `a 10 ms timer fired ${ticks} times in 300 ms`);
   });
 
   test(`${mode}: a log callback that calls finish from a line logged under the SDK's lock does not deadlock`,
     { skip: linuxOnly }, () => {
-      const { value, status, signal, stderr } = runScenario('lockedLog', { env: { ...env, LD_PRELOAD: preload(FIXTURE) }, timeout: 10000 });
-      assert.deepEqual([status, signal], [0, null], stderr);
-      assert.deepEqual(value, { seen: ["logged under the SDK's lock", 'finish 0'], code: 0 });
+      assert.deepEqual(runValue('event_loop', 'lockedLog', { env: { ...env, LD_PRELOAD: preload(FIXTURE) }, timeout: 10000 }),
+        { seen: ["logged under the SDK's lock", 'finish 0'], code: 0 });
     });
 }
 
-test('the process ends by itself when the add-on has no work, and not while a session is open', () => {
-  const idle = runScenario('idle', { timeout: 10000 });
-  assert.deepEqual([idle.status, idle.value], [0, { hello: 'abc world' }], idle.stderr);
-  const finished = runScenario('finished', { timeout: 10000 });
-  assert.deepEqual([finished.status, finished.value], [0, { events: 1000, lines: 0 }], finished.stderr);
-  const open = runScenario('sessionOpen', { timeout: 1500 });
-  assert.equal(open.signal, 'SIGTERM', 'still running when the time was up');
-});
-
-test('lines queued at process.exit are delivered', () => {
-  const queued = runScenario('exitWhileQueued');
-  assert.deepEqual([queued.status, queued.value], [3, { events: 1000, lines: 1000 }], queued.stderr);
-});
-
-test('an SDK thread logging without pause does not starve timers', { skip: notUnderWine }, () => {
-  const storm = runScenario('starved', { timeout: 20000 });
-  assert.equal(storm.status, 7, `the exit timer ran (${storm.signal || storm.stderr})`);
-});
-
-test('an SDK line logged from atexit while a callback is registered keeps the exit code and reaches log.txt',
-  { skip: linuxOnly }, () => {
-    const { status, signal, stderr, log } = runScenario('logAtExit', { env: { LD_PRELOAD: preload(FIXTURE), VARN_LOG_AT_EXIT: '1' } });
-    assert.deepEqual([status, signal], [5, null], stderr);
-    assert.match(log, / - logged at exit\n/);
+// How the process ends: [status, signal, what the scenario reported].
+for (const [title, name, args, expected, options = {}, skip = false] of [
+  ['the process ends by itself when the add-on has no work', 'ending', ['idle'], [0, null, { hello: 'abc world' }]],
+  ['after finish, lines queued by SDK threads are delivered (as events) and the process ends by itself', 'ending', ['finish'],
+    [0, null, { events: 1000, lines: 0 }]],
+  ['an open session keeps the process alive', 'ending', ['open'], [null, 'SIGTERM', undefined], { timeout: 1500 }],
+  ['lines queued at process.exit are delivered', 'ending', ['exit'], [3, null, { events: 1000, lines: 1000 }]],
+  ['an SDK thread logging without pause does not starve timers', 'exitLater', [true], [5, null, undefined], { timeout: 20000 }, notUnderWine],
+  ['an SDK line logged from atexit while a callback is registered keeps the exit code and reaches log.txt', 'exitLater', [false],
+    [5, null, undefined], { env: { LD_PRELOAD: preload(FIXTURE), VARN_LOG_AT_EXIT: '1' }, log: / - logged at exit\n/ }, linuxOnly],
+]) {
+  test(title, { skip }, () => {
+    const { status, signal, value, stderr, log } = runScenario('event_loop', name, { ...options, args });
+    assert.deepEqual([status, signal, value], expected, stderr);
+    if (options.log) assert.match(log, options.log);
   });
+}
 
 test('SDK lines to a thousand instances without handlers cost them no memory', { skip: notUnderWine }, () => {
-  const { value, stderr } = runScenario('fanOut', { nodeArgs: ['--expose-gc'], timeout: 60000 });
-  assert.ok(value, stderr);
-  assert.equal(value.delivered, 20000);
-  assert.ok(value.growthMB < 100, `resident memory grew by ${value.growthMB.toFixed(1)} MB`);
+  const { delivered, growthMB } = runValue('event_loop', 'fanOut', { nodeArgs: ['--expose-gc'], timeout: 60000 });
+  assert.equal(delivered, 20000);
+  assert.ok(growthMB < 100, `resident memory grew by ${growthMB.toFixed(1)} MB`);
 });

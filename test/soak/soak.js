@@ -1,12 +1,11 @@
 'use strict';
-// Soak: a long mix of calls over every VarnKtPlugin method against the stand-in,
-// with up to `inFlight` promises pending, SDK lines during calls and from SDK
-// threads, callbacks replaced and instances collected. After a warm-up and at
-// the end, with nothing in flight, it measures held memory (C heap in use, from
-// heap_probe.node after trimming, plus V8's live heap: the resident set rises
-// with fragmentation while memory in use stays flat), live instances and the
-// add-on's async resources, and fails on growth over `maxGrowthMiB`, promises
-// never settled or settled wrongly, or add-on objects outliving their use.
+// Soak: a long mix of calls over every VarnKtPlugin method, up to `inFlight`
+// promises pending, SDK lines during calls and from SDK threads, callbacks
+// replaced, instances collected. After a warm-up and at the end it measures
+// held memory (C heap in use from heap_probe.node after trimming, plus V8's
+// live heap: the resident set rises with fragmentation), live instances and
+// the add-on's async resources; it fails on growth over `maxGrowthMiB`,
+// promises never settled or settled wrongly, or add-on objects left over.
 //   node test/soak/soak.js [--calls N] [--in-flight M] [--warm-up N] [--seed S] [--max-growth MiB]
 const { spawnSync } = require('node:child_process');
 const asyncHooks = require('node:async_hooks');
@@ -16,16 +15,14 @@ const { rng } = require('../fuzz/fuzz');
 // contexts for the log callback and events.
 const PER_CALL_RESOURCES = ['KT_Init', 'Auth', 'AuthPubkey', 'FillKey', 'ReFillKey', 'GetSPMKeyInfo', 'CreateGroup', 'ApplyKeyWithGroupID', 'ReportSPMWithSignPubkey'];
 const ADDON_RESOURCES = new Set([...PER_CALL_RESOURCES, 'VarnKtPluginLog', 'VarnKtPluginEvent']);
-const MiB = 1024 * 1024;
+const mib = (bytes) => (bytes === null ? null : +(bytes / (1024 * 1024)).toFixed(2));
 
-const params = (r, dir) => ({
-  serverAddr: 'keyserver.local', port: 18000, serverType: r.int(3), userTokenHandle: 'token', overWriteFlag: 1,
-  fillkeyItem: { appName: `app${r.int(100)}`, keyLen: 16 + r.int(64), softkeyPath: `${dir}/soft${r.int(50)}.key` },
-});
+const params = (r, dir) => ({ serverAddr: 'keyserver.local', port: 18000, serverType: r.int(3), userTokenHandle: 'token', overWriteFlag: 1,
+  fillkeyItem: { appName: `app${r.int(100)}`, keyLen: 16 + r.int(64), softkeyPath: `${dir}/soft${r.int(50)}.key` } });
 
-// The mix, one call each (a promise for the asynchronous methods); `wrong`:
-// the argument-error paths, too. A fresh log closure each time: the
-// registration before it is released.
+// The mix (`wrong`: argument-error paths too). A fresh log closure each
+// time: the registration before it is released. The last one is never made
+// on the transient instance (handlers would keep it alive).
 const CALLS = [
   (p, r, wrong) => p.preActivate('keys.dat', r.chance(0.5) ? 'logs' : undefined), (p, r, wrong) => p.reportSPMWithSignPubkey(wrong ? 1 : 'spm', 'pubkey', 18000),
   (p) => p.setKeyFilePath('keys.dat'), (p, r) => p.setCustomConfig(`key${r.int(20)}`, `value${r.int(1000)}`),
@@ -38,44 +35,33 @@ const CALLS = [
   (p, r, wrong, { lines }) => p.setLogCallback((line) => { lines.count += 1; return line.length; }),
   (p, r, wrong, { events }) => p.setEventCallback(r.chance(0.5) ? 'onCaptureError' : 'onCaptureMessage', () => { events.count += 1; }),
 ];
-// `transient`: never setEventCallback (handlers would keep it alive), hello instead.
-function oneCall(r, plugin, state, transient) {
-  const wrong = r.chance(0.05);
-  const which = r.int(18);
-  return CALLS[transient && which === 17 ? 15 : which](plugin, r, wrong, state);
-}
 
 // gc(), and a young generation of fixed size: left to grow, it adds some
 // 20 MiB of resident memory in the first minutes that is not the add-on's.
 const NODE_FLAGS = ['--expose-gc', '--min-semi-space-size=16', '--max-semi-space-size=16'];
 
-async function soak({ calls = 1000000, inFlight = 10000, warmUp = Math.floor(calls / 4), seed = 1, maxGrowthMiB = 5, log = () => {} } = {}) {
-  const gc = globalThis.gc;
-  if (typeof gc !== 'function') throw new Error('the soak needs --expose-gc');
+// Logs its figures and returns the failures.
+async function soak({ calls = 1000000, inFlight = 10000, warmUp = Math.floor(calls / 4), seed = 1, maxGrowthMiB = 5, log }) {
+  log(`${calls} calls, up to ${inFlight} promises in flight, seed ${seed}`);
   const sdk = require('../helpers/sdk');
   const dir = sdk.tempCwd();
   sdk.reset();
   const { VarnKtPlugin } = require(sdk.ROOT);
   const r = rng(seed);
   const state = { dir, pending: 0, settled: 0, liveInstances: 0, lines: { count: 0 }, events: { count: 0 }, threw: 0, rejected: 0, wrongResults: 0 };
+  const { gc } = globalThis; // NODE_FLAGS expose it
   let probe = { trim: () => false, inUse: () => null }; // test/soak/heap_probe.node, when it was built
   try { probe = require(require('node:path').join(sdk.BUILD_DIR, 'Release', 'heap_probe.node')); } catch { /* without it */ }
   const live = new Map(); // asyncId -> type of the add-on's resources
-  const hook = asyncHooks.createHook({
-    init(asyncId, type) { if (ADDON_RESOURCES.has(type)) live.set(asyncId, type); },
-    destroy(asyncId) { live.delete(asyncId); },
-  }).enable();
+  const hook = asyncHooks.createHook({ init(id, type) { if (ADDON_RESOURCES.has(type)) live.set(id, type); }, destroy(id) { live.delete(id); } }).enable();
   // With nothing in flight, after queued deliveries, finalizers and destroy hooks ran and GC.
   const measure = async (label) => {
+    sdk.reset();
     const deadline = Date.now() + 60000;
     while (state.pending > 0 && Date.now() < deadline) await new Promise((resolve) => setTimeout(resolve, 5));
     sdk.joinThreads();
     for (let i = 0; i < 6; i += 1) { await new Promise((resolve) => setTimeout(resolve, 20)); gc(); }
-    const trimmed = probe.trim();
-    const { rss, heapUsed } = process.memoryUsage();
-    const cHeap = probe.inUse();
-    const mib = (bytes) => (bytes === null ? null : +(bytes / MiB).toFixed(2));
-    const asyncResources = {};
+    const [trimmed, { rss, heapUsed }, cHeap, asyncResources] = [probe.trim(), process.memoryUsage(), probe.inUse(), {}];
     for (const type of live.values()) asyncResources[type] = (asyncResources[type] || 0) + 1;
     const m = { label, heldMiB: mib(cHeap === null ? rss : cHeap + heapUsed), rssMiB: mib(rss), trimmed, cHeapInUseMiB: mib(cHeap),
       heapUsedMiB: mib(heapUsed), instances: state.liveInstances, asyncResources, pending: state.pending };
@@ -96,10 +82,7 @@ async function soak({ calls = 1000000, inFlight = 10000, warmUp = Math.floor(cal
   let afterWarmUp = null;
   const started = Date.now();
   for (let i = 0; i < calls; i += 1) {
-    if (i === warmUp) {
-      sdk.reset();
-      afterWarmUp = await measure('after warm-up');
-    }
+    if (i === warmUp) afterWarmUp = await measure('after warm-up');
     if (i % 5000 === 0) {
       sdk.reset(); // the stand-in's record of calls would grow for ever
       sdk.script('QCF_Init', { times: 20, emit: [{ kind: 'log', message: 'init line' }, { kind: 'exception', value: 3, message: 'init fault', ownThread: true }] });
@@ -108,8 +91,8 @@ async function soak({ calls = 1000000, inFlight = 10000, warmUp = Math.floor(cal
     if (i % 2000 === 0) sdk.emitAsync({ kind: r.chance(0.5) ? 'log' : 'exception', message: 'from an SDK thread', threads: 2, count: 50 });
     if (i % 20000 === 19999) transient = newPlugin();
     let result;
-    const slot = r.int(plugins.length + 1);
-    try { result = oneCall(r, slot < plugins.length ? plugins[slot] : transient, state, slot === plugins.length); } catch { state.threw += 1; continue; }
+    const plugin = plugins[r.int(plugins.length + 1)] ?? transient;
+    try { result = CALLS[r.int(CALLS.length - (plugin === transient ? 1 : 0))](plugin, r, r.chance(0.05), state); } catch { state.threw += 1; continue; }
     if (result instanceof Promise) {
       state.pending += 1;
       result.then((value) => { if (!value || typeof value.code !== 'number') state.wrongResults += 1; },
@@ -118,7 +101,6 @@ async function soak({ calls = 1000000, inFlight = 10000, warmUp = Math.floor(cal
     }
     if (i % Math.max(1000, Math.floor(calls / 20)) === 0) log(`${i + 1} calls, ${state.pending} pending`);
   }
-  sdk.reset();
   const atEnd = await measure('at the end');
   hook.disable();
   const growth = atEnd.heldMiB - afterWarmUp.heldMiB;
@@ -132,35 +114,23 @@ async function soak({ calls = 1000000, inFlight = 10000, warmUp = Math.floor(cal
       `add-on async resources outlive their use: ${JSON.stringify(res)}`],
     [atEnd.instances > plugins.length + 2, `${atEnd.instances} instances alive, at most ${plugins.length + 2} expected`],
   ].filter(([failed]) => failed).map(([, message]) => message);
-  return {
-    calls, seconds: +((Date.now() - started) / 1000).toFixed(1), growthMiB: +growth.toFixed(2), afterWarmUp, atEnd,
-    settled: state.settled, rejected: state.rejected, threw: state.threw, logLines: state.lines.count, events: state.events.count, failures,
-  };
+  log(`held ${afterWarmUp.heldMiB} MiB after the warm-up, ${atEnd.heldMiB} MiB at the end (${growth.toFixed(2)} MiB); ` +
+    `resident ${afterWarmUp.rssMiB} -> ${atEnd.rssMiB} MiB`);
+  log(JSON.stringify({ calls, seconds: +((Date.now() - started) / 1000).toFixed(1), settled: state.settled, rejected: state.rejected,
+    threw: state.threw, logLines: state.lines.count, events: state.events.count }));
+  log(failures.length ? `FAILED:\n  ${failures.join('\n  ')}` : 'passed');
+  return failures;
 }
 
 module.exports = { soak, NODE_FLAGS };
 
 if (require.main === module) {
-  const argv = process.argv.slice(2);
-  if (!argv.includes('--child')) {
-    const child = spawnSync(process.execPath, [...NODE_FLAGS, __filename, '--child', ...argv], { stdio: ['ignore', 'ignore', 'inherit'] });
-    process.exit(child.status ?? 1); // standard output, the add-on's console lines, dropped
+  const names = { calls: 'calls', 'in-flight': 'inFlight', 'warm-up': 'warmUp', seed: 'seed', 'max-growth': 'maxGrowthMiB' };
+  const { values } = require('node:util').parseArgs({ options: { child: { type: 'boolean' }, ...Object.fromEntries(Object.keys(names).map((n) => [n, { type: 'string' }])) } });
+  if (!values.child) { // standard output, the add-on's console lines, dropped
+    process.exit(spawnSync(process.execPath, [...NODE_FLAGS, __filename, '--child', ...process.argv.slice(2)], { stdio: ['ignore', 'ignore', 'inherit'] }).status ?? 1);
   }
-  const say = (line) => process.stderr.write(`soak: ${line}\n`);
-  const options = { calls: 1000000, inFlight: 10000, seed: 1, maxGrowthMiB: 5 };
-  const names = { '--calls': 'calls', '--in-flight': 'inFlight', '--warm-up': 'warmUp', '--seed': 'seed', '--max-growth': 'maxGrowthMiB' };
-  for (let i = 0; i < argv.length; i += 1) {
-    if (names[argv[i]]) options[names[argv[i]]] = Number(argv[++i]);
-    else if (argv[i] !== '--child') throw new Error(`unknown argument ${argv[i]} (${Object.keys(names).join(' ')})`);
-  }
-  say(`${options.calls} calls, up to ${options.inFlight} promises in flight, seed ${options.seed}`);
-  soak({ ...options, log: say }).then((result) => {
-    const { failures, afterWarmUp, atEnd, ...figures } = result;
-    const signed = (n) => `${n >= 0 ? '+' : ''}${n.toFixed(2)}`;
-    say(`held ${afterWarmUp.heldMiB} MiB after the warm-up, ${atEnd.heldMiB} MiB at the end (${signed(result.growthMiB)} MiB); ` +
-      `resident ${afterWarmUp.rssMiB} -> ${atEnd.rssMiB} MiB (${signed(atEnd.rssMiB - afterWarmUp.rssMiB)} MiB)`);
-    say(JSON.stringify(figures));
-    say(failures.length ? `FAILED:\n  ${failures.join('\n  ')}` : 'passed');
-    process.exit(failures.length ? 1 : 0);
-  }, (err) => { say(`crashed: ${err && err.stack}`); process.exit(1); });
+  const options = { log: (line) => process.stderr.write(`soak: ${line}\n`) };
+  for (const [name, key] of Object.entries(names)) if (values[name] !== undefined) options[key] = Number(values[name]);
+  soak(options).then((failures) => process.exit(failures.length ? 1 : 0), (err) => { options.log(`crashed: ${err && err.stack}`); process.exit(1); });
 }
