@@ -68,10 +68,10 @@ void ScriptBytes(const char* name, const std::string& bytes) {
   Script(name, 1, [&] { qcfctl_script_bytes(bytes.data(), bytes.size(), 0); });
 }
 
-// An output buffer of N bytes with guard bytes after it.
-template <size_t N>
+// An output with guard bytes after it.
+template <typename T>
 struct Guarded {
-  unsigned char data[N];
+  T value;
   unsigned char after[8];
 };
 
@@ -165,35 +165,30 @@ TEST_F(Standin, ScriptedOutputsOverrideTheSimulatorNeverPastTheirBuffers) {
   EXPECT_EQ(QCF_ReFillKey(token, 1, 32), kTokenInvalid);
   EXPECT_EQ(QCF_ReFillKey("scripted-token", 1, 32), kOk);
 
-  Guarded<sizeof(QCF_SpmKeyInfo)> spm{};
+  Guarded<QCF_SpmKeyInfo> spm{};
   QCF_SpmKeyQuery query{};
   ScriptBytes("QCF_GetSPMKeyInfo", std::string(500, 'B'));
-  EXPECT_EQ(
-      QCF_GetSPMKeyInfo(&query, reinterpret_cast<QCF_SpmKeyInfo*>(spm.data)),
-      kOk);
-  EXPECT_EQ(reinterpret_cast<QCF_SpmKeyInfo*>(spm.data)->keyTag[0], 'B');
+  EXPECT_EQ(QCF_GetSPMKeyInfo(&query, &spm.value), kOk);
+  EXPECT_EQ(spm.value.keyTag[0], 'B');
   EXPECT_EQ(spm.after[0], 0);
 
-  Guarded<64> group{};
+  Guarded<char[64]> group{};
   Script("QCF_CreateGroup", 1, [] {
     qcfctl_script_bytes(std::string(70, 'x').data(), 70, 0);
     qcfctl_script_code(4);
   });
-  EXPECT_EQ(QCF_CreateGroup("a", 1, nullptr, "b",
-                            reinterpret_cast<char*>(group.data)),
-            4);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(group.data), 64),
-            std::string(64, 'x'));
+  EXPECT_EQ(QCF_CreateGroup("a", 1, nullptr, "b", group.value), 4);
+  EXPECT_EQ(std::string(group.value, 64), std::string(64, 'x'));
   EXPECT_EQ(group.after[0], 0);
 
-  Guarded<256> key{};
+  Guarded<unsigned char[256]> key{};
   int32_t keyLen = 0;
   Script("QCF_ExportKey", 1, [] {
     qcfctl_script_bytes(std::string(300, '\xab').data(), 300, 0);
     qcfctl_script_number(300);
   });
-  EXPECT_EQ(QCF_ExportKey(nullptr, &keyLen, key.data), kOk);
-  EXPECT_EQ(std::vector<int>({keyLen, key.data[255], key.after[0]}),
+  EXPECT_EQ(QCF_ExportKey(nullptr, &keyLen, key.value), kOk);
+  EXPECT_EQ(std::vector<int>({keyLen, key.value[255], key.after[0]}),
             std::vector<int>({300, 0xab, 0}));
 
   void* handle = &key;
