@@ -8,6 +8,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
 const sdk = require('../helpers/sdk');
+const { openSession } = require('../helpers/session');
 const { VarnKtPlugin } = require('../..');
 
 const BASELINES = path.join(sdk.BUILD_DIR, 'Release', 'bench_baselines.node');
@@ -21,11 +22,7 @@ const plugin = new VarnKtPlugin();
 beforeEach(() => sdk.reset());
 
 const fillParams = (softkeyPath) => ({
-  serverAddr: '192.0.2.10',
-  port: 18000,
-  serverType: 2,
-  userTokenHandle: 'handle',
-  overWriteFlag: 1,
+  serverAddr: '192.0.2.10', port: 18000, serverType: 2, userTokenHandle: 'handle', overWriteFlag: 1,
   fillkeyItem: { appName: 'app', keyLen: 32, softkeyPath },
 });
 
@@ -47,53 +44,53 @@ for (const [method, args] of cases) {
 }
 
 test('reFillKeySync after a login: both succeed with the same token', { skip }, async () => {
-  await plugin.auth();
+  // The baseline logs in again: a scripted token keeps the add-on's valid.
+  sdk.script('QCF_Auth', { token: 'tok-bench', times: -1 });
+  await openSession(plugin);
   assert.equal(baselines.login(), 0);
-  assert.deepEqual(baselines.reFillKeySync('x', 1, 2), plugin.reFillKeySync('x', 1, 2));
-  const tokens = sdk.callsOf('QCF_ReFillKey').map((call) => call.args[0]);
-  assert.deepEqual(tokens, [sdk.DEFAULTS.token, sdk.DEFAULTS.token]);
+  const [baseline, addon] = [baselines.reFillKeySync('x', 1, 2), plugin.reFillKeySync('x', 1, 2)];
+  plugin.finish();
+  assert.deepEqual([baseline, addon.code], [addon, 0]);
+  assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args[0]), ['tok-bench', 'tok-bench']);
 });
 
 test('floorCall and workerCall settle with undefined on a later turn', { skip }, async () => {
   for (const call of [baselines.floorCall, baselines.workerCall]) {
     let settled = false;
-    const promise = call().then((value) => {
-      settled = true;
-      return value;
-    });
+    const promise = call().finally(() => { settled = true; });
     await Promise.resolve();
     assert.equal(settled, false);
     assert.equal(await promise, undefined);
   }
 });
 
-// Collects `count` calls of a handler: its `this` and arguments.
+// The calls of a handler (its `this` and arguments) once there are `count`.
 function collect(count) {
   const seen = [];
-  let done;
+  let handler;
   const arrived = new Promise((resolve) => {
-    done = resolve;
+    handler = function handler(...args) {
+      if (seen.push([this, ...args]) === count) resolve(seen);
+    };
   });
-  const handler = function handler(...args) {
-    seen.push([this, ...args]);
-    if (seen.length === count) done(seen);
-  };
   return { handler, arrived };
 }
 
 test('tsfnDeliver and raiseErrors call the handler as the add-on does, once per message', { skip }, async () => {
-  const withCode = collect(6);
-  baselines.tsfnDeliver(withCode.handler, 3, 2, '消息', -5, false);
-  assert.deepEqual(await withCode.arrived, Array(6).fill([undefined, -5, '消息']));
-
-  const withoutCode = collect(4);
-  baselines.tsfnDeliver(withoutCode.handler, 1, 4, 'line', undefined, true);
-  assert.deepEqual(await withoutCode.arrived, Array(4).fill([undefined, 'line']));
-
-  const raised = collect(8);
-  baselines.registerErrorHandler(raised.handler);
-  baselines.raiseErrors(4, 2, 'spm', 7, false);
-  assert.deepEqual(await raised.arrived, Array(8).fill([undefined, 7, 'spm']));
+  const cases = [
+    // [count, how the baseline is called, one expected call]
+    [6, (h) => baselines.tsfnDeliver(h, 3, 2, '消息', -5, false), [undefined, -5, '消息']],
+    [4, (h) => baselines.tsfnDeliver(h, 1, 4, 'line', undefined, true), [undefined, 'line']],
+    [8, (h) => {
+      baselines.registerErrorHandler(h);
+      baselines.raiseErrors(4, 2, 'spm', 7, false);
+    }, [undefined, 7, 'spm']],
+  ];
+  for (const [count, deliver, call] of cases) {
+    const { handler, arrived } = collect(count);
+    deliver(handler);
+    assert.deepEqual(await arrived, Array(count).fill(call));
+  }
   baselines.registerErrorHandler(null);
 });
 

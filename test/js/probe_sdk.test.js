@@ -9,6 +9,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { preload } = require('../helpers/preload');
+const { STEPS } = require('../probe_sdk/steps');
 
 const ROOT = path.resolve(__dirname, '..', '..');
 const BUILD_DIR = path.resolve(ROOT, process.env.VARN_BUILD_DIR || 'build');
@@ -16,62 +17,15 @@ const PROBE_DIR = path.join(BUILD_DIR, 'probe_sdk');
 const PROBE_LIB = path.join(PROBE_DIR, 'libqcf.so');
 const STANDIN_LIB = path.join(BUILD_DIR, 'Release', 'libqcf.so');
 
-const FILL = { serverAddr: '127.0.0.1', port: 18000, serverType: 1, userTokenHandle: 'handle', overWriteFlag: 0, fillkeyItem: { appName: 'app', keyLen: 32, softkeyPath: 'soft.key' } };
-// Each method once, in a plausible order, with the SDK functions it is to
-// reach given a libqcf that answers 0.
-const STEPS = [
-  ['preActivate', ['probe.key'], ['QCF_Custom', 'QCF_PreActivate', 'QCF_SetExceptionHandler', 'QCF_SetKeyFilePath', 'QCF_SetLogHandler']],
-  ['setKeyFilePath', ['probe.key'], ['QCF_SetKeyFilePath']],
-  ['setCustomConfig', ['logLevel', '1'], ['QCF_Custom']],
-  ['setLogCallback', ['FN'], []],
-  ['setEventCallback', ['onCaptureError', 'FN'], []],
-  ['hello', ['abc'], []],
-  ['init', [1, 'user', 'name'], ['QCF_Custom', 'QCF_Init']],
-  ['auth', [], ['QCF_Auth']],
-  ['auth_pubkey', [1, 'user', 'name'], ['QCF_Auth_pubkey_WithInfo']],
-  ['fillKey', [FILL], ['QCF_FillKey_WithPubkey']],
-  ['fillKeySync', [FILL], ['QCF_FillKey_WithPubkey']],
-  ['getSPMKeyInfo', ['tag', 'source'], ['QCF_GetSPMKeyInfo']],
-  ['reFillKey', ['token', 1, 2], ['QCF_ReFillKey']],
-  ['reFillKeySync', ['token', 1, 2], ['QCF_ReFillKey']],
-  ['createGroup', ['group', 1, 'third'], ['QCF_CreateGroup']],
-  ['applyKeyWithGroupID', ['group', 'second'], ['QCF_ApplyKeyWithGroupID', 'QCF_ExportKey']],
-  ['reportSPMWithSignPubkey', ['first', 'second', 1], ['QCF_ReportSPMWithSignPubkey']],
-  ['finish', [], ['QCF_Finish']],
-];
+const CHILD = path.join(ROOT, 'test', 'probe_sdk', 'steps.js');
 
-// Runs in the child: each step preceded by a marker line in the probe's log.
-const CHILD = `
-const fs = require('node:fs');
-const plugin = new (require(process.env.VARN_PACKAGE_ROOT).VarnKtPlugin)();
-const within = (promise) => Promise.race([promise,
-  new Promise((_, reject) => setTimeout(() => reject(new Error('not settled')), 10000).unref())]);
-(async () => {
-  const results = {};
-  for (const [method, args] of ${JSON.stringify(STEPS)}) {
-    fs.appendFileSync(process.env.PROBE_QCF_LOG, '== ' + method + '\\n');
-    try {
-      let value = plugin[method](...args.map((a) => (a === 'FN' ? () => {} : a)));
-      results[method] = { value: value instanceof Promise ? await within(value) : value };
-    } catch (err) {
-      results[method] = { error: String(err && err.message !== undefined ? err.message : JSON.stringify(err)) };
-    }
-  }
-  const maps = fs.readFileSync('/proc/self/maps', 'utf8');
-  results.loaded = { probe: maps.includes(process.env.PROBE_LIB), standin: maps.includes(process.env.STANDIN_LIB) };
-  const { simulator, path } = require(process.env.VARN_PACKAGE_ROOT).sdkInfo();
-  results.sdk = { simulator, path };
-  fs.writeFileSync('result.json', JSON.stringify(results));
-  process.exit(0);
-})();`;
-
-// Runs CHILD with `env`; returns [distinct SDK calls per method, results].
+// Runs the steps of CHILD with `env`; returns [distinct SDK calls per method, results].
 function runProbe(env) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varn-probe-'));
   try {
     const logPath = path.join(dir, 'probe_calls.txt');
     fs.writeFileSync(logPath, '');
-    const child = spawnSync(process.execPath, ['-e', CHILD], {
+    const child = spawnSync(process.execPath, [CHILD], {
       cwd: dir,
       env: { ...process.env, ...env, VARN_PACKAGE_ROOT: ROOT, PROBE_QCF_LOG: logPath, PROBE_LIB, STANDIN_LIB },
       encoding: 'utf8',

@@ -6,13 +6,13 @@ const { spawnSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
 const sdk = require('../helpers/sdk');
+const { runScenario } = require('../helpers/scenario');
 
 sdk.tempCwd();
 const WALKTHROUGH = path.join(sdk.ROOT, 'examples', 'walkthrough.js');
-const run = (args, env = {}) => spawnSync(process.execPath, args, { encoding: 'utf8', env: { ...process.env, ...env }, timeout: 60000 });
 
 test('a whole session runs, step by step, exits 0 and removes its directory', () => {
-  const child = run([WALKTHROUGH]);
+  const child = spawnSync(process.execPath, [WALKTHROUGH], { encoding: 'utf8', timeout: 60000 });
   assert.equal(child.status, 0, `stdout:\n${child.stdout}\nstderr:\n${child.stderr}`);
   assert.equal(child.stderr, '');
   assert.deepEqual([...child.stdout.matchAll(/^\[\d+\] (\w+)/gm)].map((match) => match[1]).join(' '),
@@ -28,12 +28,8 @@ test('a whole session runs, step by step, exits 0 and removes its directory', ()
 });
 
 test('a failing step ends the walkthrough with exit 1 and names the step', () => {
-  // The stand-in is scripted in the same process before the walkthrough runs.
-  const child = run(['-e', `require(${JSON.stringify(require.resolve('../helpers/sdk'))})
-    .script('QCF_CreateGroup', { code: ${sdk.CODES.INTERNAL_ERROR} });
-    require(${JSON.stringify(WALKTHROUGH)});`]);
-  assert.equal(child.status, 1, child.stdout);
+  const child = runScenario('walkthrough', 'failingStep', { timeout: 60000 });
+  assert.equal(child.status, 1, child.stdout.toString());
   assert.match(child.stderr, /Walkthrough failed at step \d+\. createGroup\(.*\): createGroup answered code \d+: /);
   assert.ok(!child.stdout.includes('Walkthrough complete'));
 });
-

@@ -40,6 +40,8 @@ test(`paths reach the SDK in code page ${codePage}, the log in UTF-8; the key ty
     // Without handlers, so that the stand-in's own log lines stay out of log.txt.
     sdk.reset(true);
     sdk.tempCwd();
+    // Without a login: the fills answer in the simulator's place.
+    sdk.script('QCF_FillKey_WithPubkey', { code: 0, times: -1 });
     const fill = { serverAddr: 'kms.example', port: 8443, serverType: 2, userTokenHandle: 'user-token', overWriteFlag: 1 };
     fill.fillkeyItem = { appName: 'app', keyLen: 16, softkeyPath: text };
     assert.deepEqual([plugin.setKeyFilePath(text), (await plugin.fillKey(fill)).code, plugin.fillKeySync(fill)], [0, 0, 0]);

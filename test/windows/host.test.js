@@ -7,12 +7,14 @@ const { spawnSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
 const sdk = require('../helpers/sdk');
+const { runScenario } = require('../helpers/scenario');
+const { openSession } = require('../helpers/session');
 
 const skip = process.platform !== 'win32' && 'Windows only (npm run test:windows)';
 sdk.tempCwd();
 const { VarnKtPlugin } = require(sdk.ROOT);
 const plugin = new VarnKtPlugin();
-plugin.preActivate('keys'); // installs the SDK handlers that write the log and raise the events
+if (!skip) plugin.preActivate('keys'); // installs the SDK handlers that write the log and raise the events
 
 // The stand-in logs every call it serves ("QCF_Custom: ok").
 const isCallLine = (message) => /^QCF_\w+: /.test(message);
@@ -47,10 +49,11 @@ test('log records are UTF-8 in text mode: every line feed becomes CR LF', { skip
 });
 
 test('init and auth_pubkey: the worker thread hands the SDK calls to the JavaScript thread', { skip }, async () => {
+  assert.equal(plugin.preActivate('keys'), 0);
   assert.deepEqual(await plugin.init(7, '用户', 'dept'), { code: 0, message: 'initialization successful' });
   const auth = await plugin.auth_pubkey(7, '用户', 'dept', 'kms.example', 443);
-  assert.deepEqual([auth.code, auth.token, auth.tokenValidSeconds], [0, sdk.DEFAULTS.token, sdk.DEFAULTS.validSeconds]);
-  const calls = sdk.calls().filter((call) => call.name !== 'QCF_Custom');
+  assert.deepEqual([auth.code, /^tok-[0-9a-f]{32}$/i.test(auth.token), auth.tokenValidSeconds], [0, true, 3600]);
+  const calls = sdk.calls().filter((call) => /^QCF_(Init|Auth)/.test(call.name));
   assert.deepEqual(calls.map((call) => [call.name, call.thread]), [['QCF_Init', sdk.threadId()], ['QCF_Auth_pubkey_WithInfo', sdk.threadId()]]);
   // The login records carry the UTF-8 user name, unconverted.
   assert.deepEqual(calls[1].args[1].subarray(4, 10), Buffer.from('用户'));
@@ -76,7 +79,7 @@ test('log lines and exceptions from SDK threads reach the callback and the event
 });
 
 test('finish: the SDK call, then no token for refills and no log callback', { skip }, async () => {
-  await plugin.auth_pubkey(1, 'u', 'd');
+  await openSession(plugin, { login: () => plugin.auth_pubkey(1, 'u', 'd') });
   const lines = [];
   plugin.setLogCallback((line) => isCallLine(line) || lines.push(line));
   assert.equal(plugin.finish(), 0);
@@ -89,16 +92,9 @@ test('finish: the SDK call, then no token for refills and no log callback', { sk
 });
 
 test('exit: process.exit ends the process with its code, console lines flushed, queued lines delivered first', { skip }, () => {
-  const dir = sdk.tempCwd();
-  const child = spawnSync(process.execPath, ['-e', `
-    const sdk = require(${JSON.stringify(require.resolve('../helpers/sdk'))});
-    const plugin = new (require(sdk.ROOT).VarnKtPlugin)();
-    plugin.preActivate('keys');
-    plugin.setLogCallback(() => require('node:fs').appendFileSync('delivered.txt', 'x'));
-    sdk.emitAsync({ kind: 'log', message: 'queued', threads: 2, count: 50, wait: true });
-    process.exit(5);`], { cwd: dir, timeout: 60000 });
-  assert.deepEqual([child.signal, child.status, child.stderr.toString()], [null, 5, '']);
-  assert.ok(child.stdout.includes(Buffer.from('【预激活】成功！\n')), child.stdout.toString());
-  assert.equal(records(dir).filter((record) => record.endsWith(' - queued')).length, 100);
-  assert.equal(fs.readFileSync(path.join(dir, 'delivered.txt'), 'utf8').length, 100, 'every queued line reached the callback');
+  // Deliveries and the exit code: test/js/event_loop.test.js, which this suite runs too.
+  const { status, signal, stdout, log } = runScenario('event_loop', 'exitWhileQueued');
+  assert.deepEqual([signal, status], [null, 3]);
+  assert.ok(stdout.includes(Buffer.from('【预激活】成功！\n')), stdout.toString());
+  assert.equal(log.split('\r\n').filter((record) => record.endsWith(' - queued')).length, 1000);
 });

@@ -1,0 +1,56 @@
+'use strict';
+// Each method of the add-on once, in a plausible order, with the SDK
+// functions it is to reach given a libqcf that answers 0. Run as a script
+// (by test/js/probe_sdk.test.js, with the probe in place of the stand-in and
+// without the test helpers, which would load the stand-in's control add-on),
+// it calls them, each preceded by a marker line in the probe's log, and
+// writes the results to result.json.
+const fs = require('node:fs');
+
+const FILL = { serverAddr: '127.0.0.1', port: 18000, serverType: 1, userTokenHandle: 'handle', overWriteFlag: 0, fillkeyItem: { appName: 'app', keyLen: 32, softkeyPath: 'soft.key' } };
+const STEPS = [
+  ['preActivate', ['probe.key'], ['QCF_Custom', 'QCF_PreActivate', 'QCF_SetExceptionHandler', 'QCF_SetKeyFilePath', 'QCF_SetLogHandler']],
+  ['setKeyFilePath', ['probe.key'], ['QCF_SetKeyFilePath']],
+  ['setCustomConfig', ['logLevel', '1'], ['QCF_Custom']],
+  ['setLogCallback', ['FN'], []],
+  ['setEventCallback', ['onCaptureError', 'FN'], []],
+  ['hello', ['abc'], []],
+  ['init', [1, 'user', 'name'], ['QCF_Custom', 'QCF_Init']],
+  ['auth', [], ['QCF_Auth']],
+  ['auth_pubkey', [1, 'user', 'name'], ['QCF_Auth_pubkey_WithInfo']],
+  ['fillKey', [FILL], ['QCF_FillKey_WithPubkey']],
+  ['fillKeySync', [FILL], ['QCF_FillKey_WithPubkey']],
+  ['getSPMKeyInfo', ['tag', 'source'], ['QCF_GetSPMKeyInfo']],
+  ['reFillKey', ['token', 1, 2], ['QCF_ReFillKey']],
+  ['reFillKeySync', ['token', 1, 2], ['QCF_ReFillKey']],
+  ['createGroup', ['group', 1, 'third'], ['QCF_CreateGroup']],
+  ['applyKeyWithGroupID', ['group', 'second'], ['QCF_ApplyKeyWithGroupID', 'QCF_ExportKey']],
+  ['reportSPMWithSignPubkey', ['first', 'second', 1], ['QCF_ReportSPMWithSignPubkey']],
+  ['finish', [], ['QCF_Finish']],
+];
+
+async function main() {
+  const addon = require(process.env.VARN_PACKAGE_ROOT);
+  const plugin = new addon.VarnKtPlugin();
+  const within = (promise) => Promise.race([promise,
+    new Promise((_, reject) => setTimeout(() => reject(new Error('not settled')), 10000).unref())]);
+  const results = {};
+  for (const [method, args] of STEPS) {
+    fs.appendFileSync(process.env.PROBE_QCF_LOG, `== ${method}\n`);
+    try {
+      const value = plugin[method](...args.map((a) => (a === 'FN' ? () => {} : a)));
+      results[method] = { value: value instanceof Promise ? await within(value) : value };
+    } catch (err) {
+      results[method] = { error: String(err && err.message !== undefined ? err.message : JSON.stringify(err)) };
+    }
+  }
+  const maps = fs.readFileSync('/proc/self/maps', 'utf8');
+  results.loaded = { probe: maps.includes(process.env.PROBE_LIB), standin: maps.includes(process.env.STANDIN_LIB) };
+  const { simulator, path } = addon.sdkInfo();
+  results.sdk = { simulator, path };
+  fs.writeFileSync('result.json', JSON.stringify(results));
+  process.exit(0);
+}
+
+if (require.main === module) main();
+module.exports = { STEPS };
