@@ -98,8 +98,8 @@ napi_value fillKeySync(napi_env env, napi_callback_info info) {
   return number(env, code);
 }
 
-// Logs in through the SDK, so that reFillKeySync has a token as the add-on
-// has after auth; the stand-in hands out the same token text again.
+// Logs in through the SDK, so that reFillKeySync passes the token the SDK
+// handed out, as the add-on does after auth.
 napi_value login(napi_env env, napi_callback_info) {
   uint32_t validSeconds = 0;
   return number(env, QCF_Auth(&g_token, &validSeconds));

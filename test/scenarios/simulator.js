@@ -12,6 +12,7 @@ const codeOf = (result) => {
   if (result.code !== 0) assert.equal(result.message, sdk.errorText(result.code));
   return result.code;
 };
+/** @param {{ item?: object, [property: string]: unknown }} [overrides] */
 const fillParams = ({ item = {}, ...top } = {}) => ({
   serverAddr: '127.0.0.1', port: 18000, serverType: 1, userTokenHandle: 'handle', overWriteFlag: 0, ...top,
   fillkeyItem: { appName: 'app', keyLen: 32, softkeyPath: 'soft.key', ...item },
