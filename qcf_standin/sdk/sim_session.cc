@@ -1,4 +1,5 @@
 // The simulator's preparation, stages and login.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -149,7 +150,8 @@ Outcome Simulator::Login(const QCF_ServerInfo* server, char** token,
   const uint32_t lifetime =
       Setting(kTokenLifetimeSetting, kDefaultTokenLifetime, UINT32_MAX);
   server_ = address;
-  token_ = InternText("tok-" + random);
+  token_ = tokenSlots_[nextTokenSlot_++ % kTokenSlots];
+  std::snprintf(token_, kTokenSize, "tok-%s", random.c_str());
   tokenExpiry_ = Clock::now() + std::chrono::seconds(lifetime);
   stage_ = Stage::kLoggedIn;
   *token = token_;

@@ -13,6 +13,7 @@
 #define VARN_QCF_STANDIN_SDK_SIMULATOR_H
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -111,6 +112,13 @@ class Simulator {
   std::string keyFilePath_;
   std::string server_;  // "host:port" of the session
   char* token_ = nullptr;
+  // The texts of the last logins' tokens. A token handed out stays readable
+  // for the next kTokenSlots - 1 logins, longer than any caller keeps a
+  // session's token, while a long run of logins takes no more memory.
+  static constexpr size_t kTokenSlots = 16;
+  static constexpr size_t kTokenSize = 40;  // "tok-", 32 digits, NUL
+  char tokenSlots_[kTokenSlots][kTokenSize] = {};
+  size_t nextTokenSlot_ = 0;
   Clock::time_point tokenExpiry_;
   uintptr_t handlesIssued_ = 0;
   // Key handles are opaque numbers, never dereferenced, so any value a

@@ -1,9 +1,9 @@
 'use strict';
 // Runs a scenario of test/scenarios in a node process of its own, in a fresh
 // directory where log.txt lands, for what the test runner's own process
-// cannot show: the add-on's console lines (C stdio, flushed when the child
-// exits), node flags such as --expose-gc, environment such as LD_PRELOAD,
-// and how the process ends.
+// cannot show: the add-on's console lines (on the standard output that the
+// test runner's own messages use), node flags such as --expose-gc,
+// environment such as LD_PRELOAD, and how the process ends.
 //
 //   runScenario('simulator', 'orderOfUse', { args, env, nodeArgs, timeout })
 //     -> { status, signal, stdout, stderr, value, log }
