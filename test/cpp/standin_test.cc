@@ -25,17 +25,15 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Scripts the next `times` calls of `name` with what `body` adds.
-void Script(const char* name, int times, const std::function<void()>& body) {
+// Scripts the next `times` calls of `name`: a code, output bytes and an
+// output number, each when given.
+void Script(const char* name, int times, int code,
+            const std::string& bytes = "", int64_t number = 0) {
   qcfctl_script_begin(name, times);
-  body();
+  if (code) qcfctl_script_code(code);
+  if (!bytes.empty()) qcfctl_script_bytes(bytes.data(), bytes.size(), 0);
+  if (number) qcfctl_script_number(number);
   qcfctl_script_end();
-}
-void ScriptBytes(const char* name, const std::string& bytes, int code = 0) {
-  Script(name, 1, [&] {
-    qcfctl_script_bytes(bytes.data(), bytes.size(), 0);
-    if (code) qcfctl_script_code(code);
-  });
 }
 
 class Standin : public ::testing::Test {
@@ -71,7 +69,7 @@ class Standin : public ::testing::Test {
 using Call = std::pair<const char*, std::function<int()>>;
 #define CALL(f, ...) Call(#f, [&] { return f(__VA_ARGS__); })
 
-TEST_F(Standin, NullPointersAreRefusedAndRecordedEvenWhenOutputsAreScripted) {
+TEST_F(Standin, ScriptedOutputsNeverGoToNullPointersOrPastTheirBuffers) {
   LogIn();
   QCF_ServerInfo server{};
   QCF_UserInfo user{};
@@ -90,10 +88,7 @@ TEST_F(Standin, NullPointersAreRefusedAndRecordedEvenWhenOutputsAreScripted) {
       CALL(QCF_ReportSPMWithSignPubkey, nullptr, "b", 1),
   };
   for (const auto& [name, call] : calls) {
-    Script(name, 1, [] {
-      qcfctl_script_bytes("x", 1, 0);
-      qcfctl_script_number(1);
-    });
+    Script(name, 1, 0, "x", 1);
     EXPECT_EQ(call(), kInvalidArgument) << name;
     EXPECT_STREQ(qcfctl_call_name(qcfctl_call_count() - 1), name);
   }
@@ -102,6 +97,25 @@ TEST_F(Standin, NullPointersAreRefusedAndRecordedEvenWhenOutputsAreScripted) {
   size_t size = 0;
   double number = 0;
   EXPECT_EQ(qcfctl_call_arg(4, 1, &data, &size, &number), QCFCTL_ARG_NULL);
+
+  // Scripted outputs are written to the ends of their buffers, no further.
+  constexpr size_t kSpm = sizeof(QCF_SpmKeyInfo);
+  alignas(QCF_SpmKeyInfo) unsigned char spm[kSpm + 8] = {};
+  Script("QCF_GetSPMKeyInfo", 1, 0, std::string(500, 'B'));
+  EXPECT_EQ(QCF_GetSPMKeyInfo(&query, reinterpret_cast<QCF_SpmKeyInfo*>(spm)),
+            kOk);
+  EXPECT_EQ(std::vector<int>({spm[0], spm[kSpm - 1], spm[kSpm]}),
+            std::vector<int>({'B', 'B', 0}));
+  char group[72] = {};
+  Script("QCF_CreateGroup", 1, 4, std::string(70, 'x'));
+  EXPECT_EQ(QCF_CreateGroup("a", 1, nullptr, "b", group), 4);
+  EXPECT_EQ(std::string(group, 65), std::string(64, 'x') + '\0');
+  unsigned char key[264] = {};
+  int32_t keyLen = 0;
+  Script("QCF_ExportKey", 1, 0, std::string(300, '\xab'), 300);
+  EXPECT_EQ(QCF_ExportKey(nullptr, &keyLen, key), kOk);
+  EXPECT_EQ(std::vector<int>({keyLen, key[255], key[256]}),
+            std::vector<int>({300, 0xab, 0}));
 }
 
 // A new login, scripted or not, ends the old one's token. Records without a
@@ -112,7 +126,7 @@ TEST_F(Standin, ALoginTakesOnlyTheCurrentTokenAndUnterminatedRecordsWhole) {
   uint32_t valid = 0;
   ASSERT_EQ(QCF_Auth(&second, &valid), kOk);
   const std::string secondToken = second;
-  ScriptBytes("QCF_Auth", "scripted-token");
+  Script("QCF_Auth", 1, 0, "scripted-token");
   ASSERT_EQ(QCF_Auth(&scripted, &valid), kOk);
   EXPECT_EQ(std::make_pair(std::string(scripted), valid),
             std::make_pair(std::string("scripted-token"), 3600u));
@@ -138,31 +152,6 @@ TEST_F(Standin, ALoginTakesOnlyTheCurrentTokenAndUnterminatedRecordsWhole) {
   EXPECT_EQ(QCF_ApplyKeyWithGroupID(nullptr, nullptr, &handle), kUnknownGroup);
 }
 
-TEST_F(Standin, ScriptedOutputsStayInTheirBuffers) {
-  LogIn();
-  constexpr size_t kSpm = sizeof(QCF_SpmKeyInfo);
-  alignas(QCF_SpmKeyInfo) unsigned char spm[kSpm + 8] = {};
-  QCF_SpmKeyQuery query{};
-  ScriptBytes("QCF_GetSPMKeyInfo", std::string(500, 'B'));
-  EXPECT_EQ(QCF_GetSPMKeyInfo(&query, reinterpret_cast<QCF_SpmKeyInfo*>(spm)),
-            kOk);
-  EXPECT_EQ(std::vector<int>({spm[0], spm[kSpm - 1], spm[kSpm]}),
-            std::vector<int>({'B', 'B', 0}));
-  char group[72] = {};
-  ScriptBytes("QCF_CreateGroup", std::string(70, 'x'), 4);
-  EXPECT_EQ(QCF_CreateGroup("a", 1, nullptr, "b", group), 4);
-  EXPECT_EQ(std::string(group, 65), std::string(64, 'x') + '\0');
-  unsigned char key[264] = {};
-  int32_t keyLen = 0;
-  Script("QCF_ExportKey", 1, [] {
-    qcfctl_script_bytes(std::string(300, '\xab').data(), 300, 0);
-    qcfctl_script_number(300);
-  });
-  EXPECT_EQ(QCF_ExportKey(nullptr, &keyLen, key), kOk);
-  EXPECT_EQ(std::vector<int>({keyLen, key[255], key[256]}),
-            std::vector<int>({300, 0xab, 0}));
-}
-
 TEST_F(Standin, EveryCodeHasATextOfItsOwn) {
   // The stand-in's codes: 25 of 0x0A000001 to 0x0A0000FF (errors.h).
   std::set<std::string> texts;
@@ -176,27 +165,24 @@ TEST_F(Standin, EveryCodeHasATextOfItsOwn) {
   EXPECT_STREQ(QCF_ErrMessage(-3), "unknown error code -3");
 }
 
-// No JavaScript test queues two scripts for one function or names an
-// unknown one.
-TEST_F(Standin, ScriptsQueueBehindEachOtherForKnownFunctionsOnly) {
-  Script("QCF_Finish", 2, [] { qcfctl_script_code(5); });
-  Script("QCF_Finish", 1, [] { qcfctl_script_code(-7); });
+// No JavaScript test queues two scripts for one function, names an unknown
+// one, or leaves a handler uninstalled (the add-on installs both).
+std::atomic<int> exceptions{0};
+TEST_F(Standin, ScriptsQueueForKnownFunctionsAndNoHandlerMeansNoCall) {
+  Script("QCF_Finish", 2, 5);
+  Script("QCF_Finish", 1, -7);
   const std::vector<int> finishes = {QCF_Finish(), QCF_Finish(), QCF_Finish(),
                                      QCF_Finish()};
   EXPECT_EQ(finishes, (std::vector<int>{5, 5, -7, kNotInitialised}));
   EXPECT_EQ(qcfctl_is_function("QCF_Nope"), 0);
   EXPECT_STREQ(qcfctl_function_name(0), "QCF_PreActivate");
   EXPECT_EQ(qcfctl_function_name(18), nullptr);
-}
 
-// The add-on always installs both handlers; without one, calls go nowhere.
-std::atomic<int> exceptions{0};
-TEST_F(Standin, WithoutALogHandlerLinesAreDroppedAndExceptionsStillArrive) {
   QCF_SetExceptionHandler([](int, const char*) { ++exceptions; });
-  Script("QCF_Custom", 1, [] {
-    qcfctl_script_emit(0, 0, "dropped", 1);
-    qcfctl_script_emit(1, 2, "arrives", 0);
-  });
+  qcfctl_script_begin("QCF_Custom", 1);
+  qcfctl_script_emit(0, 0, "dropped", 1);
+  qcfctl_script_emit(1, 2, "arrives", 0);
+  qcfctl_script_end();
   QCF_Custom("k", "v");  // the simulator's own line is dropped too
   qcfctl_emit_async(0, 0, "dropped", 2, 3, 1);
   qcfctl_emit_async(1, 3, "arrives", 2, 3, 1);
