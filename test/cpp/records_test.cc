@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -30,31 +32,28 @@ std::string padded(const std::string &text, size_t width) {
   return text + std::string(width - text.size(), '\0');
 }
 
-TEST(FillKeyItem, LaysOutEveryFieldWithFixedPinsAndFives) {
-  const auto bytes = bytesOf(makeFillKeyItem("app", 0x01020304u, "C:\\k"));
-  EXPECT_EQ(bytes.substr(0, 32), padded("app", 32));
-  EXPECT_EQ(u32At(bytes, 32), 0x01020304u);
-  EXPECT_EQ(bytes.substr(36, 256), padded("C:\\k", 256));
-  for (size_t pin : {292u, 312u}) {
-    EXPECT_EQ(bytes.substr(pin, 16), padded("40615237", 16)) << pin;
-    EXPECT_EQ(u32At(bytes, pin + 16), 5u) << pin;
+// Every field, the PINs and fives fixed; texts cut at their fields by bytes
+// (31 and 255 fit), so that a cut may split a multi-byte character.
+TEST(FillKeyItem, LaysOutEveryFieldAndCutsTextsAtTheirFields) {
+  const std::string a31(31, 'a'), p255(255, 'p'), cut(30, 'a');
+  // app, path, then the fields' texts.
+  const std::vector<std::array<std::string, 4>> cases = {
+      {"app", "C:\\k", "app", "C:\\k"},
+      {a31, p255, a31, p255},
+      {a31 + "a", p255 + "p", a31, p255},
+      {a31 + std::string(700, 'a'), p255 + std::string(700, 'p'), a31, p255},
+      {cut + "\xE4\xB8\xAD", "", cut + "\xE4", ""},
+  };
+  for (const auto &[app, path, appField, pathField] : cases) {
+    const auto bytes = bytesOf(makeFillKeyItem(app, 0x01020304u, path));
+    EXPECT_EQ(bytes.substr(0, 32), padded(appField, 32)) << app;
+    EXPECT_EQ(u32At(bytes, 32), 0x01020304u);  // no text spills into it
+    EXPECT_EQ(bytes.substr(36, 256), padded(pathField, 256)) << path;
+    for (size_t pin : {292u, 312u}) {
+      EXPECT_EQ(bytes.substr(pin, 16), padded("40615237", 16)) << pin;
+      EXPECT_EQ(u32At(bytes, pin + 16), 5u) << pin;
+    }
   }
-}
-
-TEST(FillKeyItem, CutsTextsAtTheirFieldsByBytes) {
-  for (size_t extra : {0u, 1u, 700u}) {  // 31 and 255 bytes fit, more are cut
-    const auto bytes = bytesOf(makeFillKeyItem(std::string(31 + extra, 'a'), 7,
-                                               std::string(255 + extra, 'p')));
-    EXPECT_EQ(bytes.substr(0, 32), padded(std::string(31, 'a'), 32)) << extra;
-    EXPECT_EQ(u32At(bytes, 32), 7u);  // neither text spills into its neighbour
-    EXPECT_EQ(bytes.substr(36, 256), padded(std::string(255, 'p'), 256))
-        << extra;
-    EXPECT_EQ(bytes.substr(292, 16), padded("40615237", 16));
-  }
-  // A cut may split a multi-byte character: bytes count, not characters.
-  const auto bytes =
-      bytesOf(makeFillKeyItem(std::string(30, 'a') + "\xE4\xB8\xAD", 0, ""));
-  EXPECT_EQ(bytes.substr(0, 32), padded(std::string(30, 'a') + "\xE4", 32));
 }
 
 TEST(SpmKeyQuery, CopiesBothTextsIntoZeroedFieldsAndNeverPastThem) {
