@@ -16,6 +16,7 @@ const wrong = (nth, what) => `The ${nth} argument is wrong(${what})!`;
 const [S1, N1, S2, N2, S3, N3] = ['first', 'second', 'third'].flatMap((nth) =>
   ['string', 'number'].map((type) => wrong(nth, `${type} expected`)));
 const SEC = wrong('sec', 'string expected');
+const long = (nth, bytes) => `The ${nth} argument is too long(at most ${bytes} bytes)!`;
 const missing = (property) => `Missing '${property}' property`;
 const fn = () => {};
 const fillParams = (...without) => Object.fromEntries(Object.entries({ serverAddr: undefined, port: 1, serverType: 1,
@@ -29,6 +30,9 @@ const loginRows = [
   // Optional arguments present as undefined are wrong.
   [[1, 'a', 'b', undefined], wrong('fourth', 'string expected')],
   [[1, 'a', 'b', 'h', '80'], wrong('fifth', 'number expected')],
+  // Texts too long for their fields, counted in bytes.
+  [[1, 'a', 't'.repeat(32)], long('third', 31)], [[1, 'a', '密'.repeat(11)], long('third', 31)],
+  [[1, 'a', 't', 'h'.repeat(32)], long('fourth', 31)],
 ];
 
 // [method, how it refuses, [arguments, message]...]; preActivate installs
@@ -52,9 +56,8 @@ const CATALOGUE = [
   ['fillKeySync', 'TypeError', ...fillRows],
   ['getSPMKeyInfo', 'reject', [['a'], COUNT], [[1, 'b'], S1], [['a', undefined], S2],
     // Texts longer than their query fields (15 and 63 bytes before the NUL).
-    [['f'.repeat(16), 'b'], 'The first argument is too long(at most 15 bytes)!'],
-    [['密钥标识六个', 'b'], 'The first argument is too long(at most 15 bytes)!'],
-    [['密钥标识六', 'b'.repeat(64)], 'The second argument is too long(at most 63 bytes)!']],
+    [['f'.repeat(16), 'b'], long('first', 15)], [['密钥标识六个', 'b'], long('first', 15)],
+    [['密钥标识六', 'b'.repeat(64)], long('second', 63)]],
   ['reFillKey', 'reject', ...reFillRows],
   ['reFillKeySync', 'Error', ...reFillRows],
   ['createGroup', 'reject', [['a', 1], COUNT], [[1, 1, 'b'], S1], [['a', '1', 'b'], N2], [['a', 1, 2], S3]],

@@ -1,7 +1,7 @@
 'use strict';
 // init, auth, auth_pubkey and finish: results, login records, the setting
 // before QCF_Init, token state, console lines. The argument faults of init and
-// auth_pubkey are in session_frame.test.js.
+// auth_pubkey are in catalogue.test.js.
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const sdk = require('../helpers/sdk');
@@ -49,10 +49,8 @@ test('auth_pubkey logs in with the login records; the token is the last login\'s
   sdk.script('QCF_Auth', { code: -3, token: 'left-by-sdk' });
   assert.equal((await plugin.auth('ignored', 1)).token, '');
   plugin.reFillKeySync('a', 1, 2);
-  sdk.script('QCF_Auth', { token: 'fresh' });
-  await plugin.auth();
-  assert.equal(plugin.reFillKeySync('a', 1, 2).code, 0, 'the scripted token is the session\'s');
-  assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args.slice(0, 2)), [[token, 1], ['left-by-sdk', 1], ['fresh', 1]]);
+  // A scripted token becoming the session's: keys_spm.test.js.
+  assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args.slice(0, 2)), [[token, 1], ['left-by-sdk', 1]]);
 });
 
 test('init: the login records reach QCF_Init, each after useInputCspInfo', async () => {
@@ -78,14 +76,11 @@ test('init resolves with the SDK code and text when QCF_Init fails; finish forge
   assert.deepEqual(await plugin.init(1, 'u', 'd'), { code: -3, message: sdk.errorText(-3) });
   ['QCF_Init', 'QCF_ErrMessage'].forEach((name, i) => sdk.script(name, [{ code: 5 }, { text: null }][i]));
   assert.deepEqual(await plugin.init(1, 'u', 'd'), { code: 5, message: '' });
-  const tokens = [];
-  for (const finishCode of [0, -2]) {
-    await plugin.init(1, 'u', 'd');
-    tokens.push((await plugin.auth_pubkey(1, 'u', 'd')).token, null);
-    assert.equal(plugin.reFillKeySync('a', 1, 2).code, 0);
-    sdk.script('QCF_Finish', { code: finishCode });
-    assert.equal(plugin.finish(), finishCode);
-    plugin.reFillKeySync('a', 1, 2);
-  }
-  assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args[0]), tokens);
+  // finish forgetting the token after a success: keys_spm.test.js.
+  await plugin.init(1, 'u', 'd');
+  await plugin.auth_pubkey(1, 'u', 'd');
+  sdk.script('QCF_Finish', { code: -2 });
+  assert.equal(plugin.finish(), -2);
+  plugin.reFillKeySync('a', 1, 2);
+  assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args[0]), [null]);
 });

@@ -1,6 +1,7 @@
 'use strict';
-// The promise-and-worker frame of init, auth and auth_pubkey: when their
-// promises settle, where the SDK is called, and what happens with no thread.
+// The promise-and-worker frame of init, auth and auth_pubkey (argument faults:
+// catalogue.test.js): when their promises settle, where the SDK is called, and
+// what happens with no thread.
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const asyncHooks = require('node:async_hooks');
@@ -23,21 +24,6 @@ async function stateNow(promise) {
   for (let i = 0; i < 5; i++) await Promise.resolve();
   return state;
 }
-
-// Texts too long for their fields are counted in bytes.
-const [third, fourth] = ['third', 'fourth'].map((n) => `The ${n} argument is too long(at most 31 bytes)!`);
-test('argument faults reject at once, before any SDK call', async () => {
-  sdk.reset();
-  for (const method of ['init', 'auth_pubkey']) {
-    for (const [args, message] of [[[], 'The argument count less(obejct expected)!'], [['t'.repeat(32)], third],
-      [['密'.repeat(11)], third], [['t', 'h'.repeat(32)], fourth]]) {
-      const promise = plugin[method](1, 'u', ...args);
-      assert.equal(await stateNow(promise), 'rejected', method);
-      await assert.rejects(promise, (err) => assert.deepEqual(err, { code: -1, message }) ?? true);
-    }
-  }
-  assert.deepEqual(sdk.calls(), []);
-});
 
 const VALID = { init: [1, 'u', 'd'], auth: [], auth_pubkey: [1, 'u', 'd'] };
 test('other calls settle on a later turn, call the SDK on the JavaScript (or SDK) thread, and carry their resource names', async () => {
