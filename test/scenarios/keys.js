@@ -41,8 +41,8 @@ module.exports = {
     return { created, createArgs, log: addonLog(), applied, applyCalls, failed, exportArgs };
   },
 
-  // Both refill methods with a scripted login token, then after finish; and
-  // a reFillKey made before a finish and a new login.
+  // Both refill methods with a scripted login token, with a failure without
+  // an SDK text, then after finish; and a reFillKey made before a finish and a new login.
   async refill({ plugin, sdk }) {
     const out = {};
     for (const name of ['reFillKey', 'reFillKeySync']) {
@@ -50,6 +50,9 @@ module.exports = {
       sdk.script('QCF_Auth', { token: 'session-token' });
       await openSession(plugin);
       const results = [await plugin[name]('ignored text', 2, 3, 'extra'), await plugin[name]('', 2 ** 31, 1.9)];
+      sdk.script('QCF_ReFillKey', { code: -7 });
+      sdk.script('QCF_ErrMessage', { text: null });
+      results.push(await plugin[name]('', 2, 3));
       plugin.finish();
       out[name] = { results: [...results, await plugin[name]('', 2, 3)], sent: sdk.callsOf('QCF_ReFillKey').map((call) => call.args) };
     }
@@ -67,9 +70,10 @@ module.exports = {
     return out;
   },
 
-  // Two reports in a session, the first looked at when the method returns,
-  // then scripted failures with and without an SDK text.
-  async report({ plugin, sdk }) {
+  // In one session: two reports, the first looked at when the method returns,
+  // then scripted failures with and without an SDK text; then the simulator's
+  // SPM key info record and two scripted failures.
+  async spm({ plugin, sdk, args: [partial] }) {
     await openSession(plugin);
     const pending = plugin.reportSPMWithSignPubkey('签名 a', 'pubkey b', 5, 'extra');
     // The SDK thread may make the call at any time after the return.
@@ -80,24 +84,18 @@ module.exports = {
       sdk.script('QCF_ErrMessage', { text });
       results.push(await plugin.reportSPMWithSignPubkey('a', 'b', 1));
     }
-    plugin.finish();
     const sent = sdk.callsOf('QCF_ReportSPMWithSignPubkey').map((call) => call.args);
-    return { atReturn, results, sent, log: addonLog().length, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
-  },
-
-  // The simulator's own record, then two scripted failures.
-  async spmInfo({ plugin, sdk, args: [partial] }) {
-    await openSession(plugin);
-    const results = [await plugin.getSPMKeyInfo('a', 'b')]; // success prints nothing
+    const report = { atReturn, results, sent, log: addonLog().length, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
+    const info = [await plugin.getSPMKeyInfo('a', 'b')];
     sdk.script('QCF_GetSPMKeyInfo', { code: -1, bytes: Buffer.from(partial, 'hex') });
     sdk.script('QCF_ErrMessage', { text: '模块不存在' });
-    results.push(await plugin.getSPMKeyInfo('a', 'b'));
+    info.push(await plugin.getSPMKeyInfo('a', 'b'));
     // The SDK writes nothing and has no text for its code.
     sdk.script('QCF_GetSPMKeyInfo', { code: 0x2a, bytes: Buffer.alloc(0) });
     sdk.script('QCF_ErrMessage', { text: null });
-    results.push(await plugin.getSPMKeyInfo('a', 'b'));
+    info.push(await plugin.getSPMKeyInfo('a', 'b'));
     plugin.finish();
-    return results;
+    return { report, info };
   },
 
   // Every method with its required arguments, optional ones left out or
