@@ -11,15 +11,16 @@ const hex = (args) => args.map((arg) => (Buffer.isBuffer(arg) ? arg.toString('he
 
 module.exports = {
   addonLog, // not a scenario: the tests' own filter
-  // Both fill methods in a session: the simulator writes the soft key file.
+  // Both fill methods in a session: the simulator writes the soft key file, then refuses to overwrite it.
   async fill({ plugin, sdk }) {
     const { token } = await openSession(plugin);
     const arg = { serverAddr: 'kms', port: 8443, serverType: 2, userTokenHandle: token, overWriteFlag: 1,
       fillkeyItem: { appName: 'app', keyLen: 16, softkeyPath: 'soft.key' } };
     const first = await plugin.fillKey(arg);
-    const results = [first, fs.existsSync('soft.key'), plugin.fillKeySync(arg), plugin.fillKeySync({ ...arg, overWriteFlag: 0 })];
+    const results = [first, fs.existsSync('soft.key'), plugin.fillKeySync(arg), plugin.fillKeySync({ ...arg, overWriteFlag: 0 }),
+      await plugin.fillKey({ ...arg, overWriteFlag: 0 })];
     plugin.finish();
-    return { results, exists: sdk.CODES.SOFT_KEY_EXISTS };
+    return { results, exists: sdk.CODES.SOFT_KEY_EXISTS, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
   },
 
   // A group made from refilled key material, its key applied and exported.
