@@ -89,20 +89,16 @@ module.exports = {
     return { report, info };
   },
 
-  // Every method with its required arguments, optional ones left out or
-  // extra ones added: what each returned or threw.
+  // Methods with their required arguments, optional ones left out or extra
+  // ones added (the other methods' extra arguments: the tests of each): what
+  // each returned or threw.
   async passingCalls({ plugin }) {
     const fn = () => {};
     const calls = [
-      ['preActivate', 'k.key'], ['preActivate', 'k.key', 'logs', 6, 'extra'],
-      ['reportSPMWithSignPubkey', 'a', 'b', 1, 'extra', {}], ['setKeyFilePath', 'k.key', 5],
-      ['setCustomConfig', 'logLevel', '1', 5], ['init', 1, 'a', 'b'], ['init', 1, 'a', 'b', 'host'],
-      ['init', 1, 'a', 'b', 'host', 80, 'extra'], ['auth_pubkey', 1, 'a', 'b'],
-      ['auth_pubkey', NaN, 'a', 'b', 'host', 80, 'extra'], ['auth', 'x', 1],
-      ['fillKeySync', { serverAddr: 'h', fillkeyItem: {} }], ['getSPMKeyInfo', 'a', 'b', 'extra'],
-      ['reFillKey', 'a', 1, 2, 'extra'], ['reFillKeySync', 'a', 1, 2, 'extra'],
-      ['createGroup', 'a', 1, 'b', 'extra'], ['applyKeyWithGroupID', 'a', 'b', 'extra'],
-      ['setLogCallback', fn, 'extra'], ['setEventCallback', 'onCaptureError', fn, 'extra'], ['finish', 'x'],
+      ['preActivate', 'k.key', 'logs', 6, 'extra'], ['setKeyFilePath', 'k.key', 5], ['setCustomConfig', 'logLevel', '1', 5],
+      ['init', 1, 'a', 'b', 'host', 80, 'extra'], ['auth_pubkey', NaN, 'a', 'b', 'host', 80, 'extra'],
+      ['applyKeyWithGroupID', 'a', 'b', 'extra'], ['setLogCallback', fn, 'extra'],
+      ['setEventCallback', 'onCaptureError', fn, 'extra'], ['finish', 'x'],
     ];
     return Promise.all(calls.map(async ([method, ...args]) => {
       try {
