@@ -17,13 +17,13 @@ const [S1, N1, S2, N2, S3, N3] = ['first', 'second', 'third'].flatMap((nth) =>
   ['string', 'number'].map((type) => wrong(nth, `${type} expected`)));
 const SEC = wrong('sec', 'string expected');
 const long = (nth, bytes) => `The ${nth} argument is too long(at most ${bytes} bytes)!`;
-const missing = (property) => `Missing '${property}' property`;
 const fn = () => {};
+const missing = (property) => `Missing '${property}' property`;
 const fillParams = (...without) => Object.fromEntries(Object.entries({ serverAddr: undefined, port: 1, serverType: 1,
   userTokenHandle: 't', overWriteFlag: 0, fillkeyItem: {} }).filter(([name]) => !without.includes(name)));
 const [ONE, OBJECT] = ['Expected one argument', 'Expected an object as the first argument'];
 const fillRows = [[[], ONE], [[{}, {}], ONE], [[fillParams(), undefined], ONE], [['params'], OBJECT], [[null], OBJECT],
-  [[undefined], OBJECT], [[{}], missing('serverAddr')], [[[]], missing('serverAddr')]];
+  [[undefined], OBJECT], ...[{}, [], fn].map((arg) => [[arg], missing('serverAddr')])];
 const reFillRows = [[[], COUNT], [['a', 1], COUNT], [[1, 1, 1], S1], [['a', '1', 1], N2], [['a', 1, undefined], N3]];
 const loginRows = [
   [[], COUNT], [[1, 'a'], COUNT], [['1', 'a', 'b'], N1], [[1, 2, 'b'], S2], [[1, 'a', 3], S3],
