@@ -15,8 +15,7 @@ module.exports = {
     const { token } = await openSession(plugin);
     const arg = { serverAddr: 'kms', port: 8443, serverType: 2, userTokenHandle: token, overWriteFlag: 1,
       fillkeyItem: { appName: 'app', keyLen: 16, softkeyPath: 'soft.key' } };
-    const first = await plugin.fillKey(arg);
-    const results = [first, fs.existsSync('soft.key'), plugin.fillKeySync(arg), plugin.fillKeySync({ ...arg, overWriteFlag: 0 }),
+    const results = [await plugin.fillKey(arg), fs.existsSync('soft.key'), plugin.fillKeySync(arg), plugin.fillKeySync({ ...arg, overWriteFlag: 0 }),
       await plugin.fillKey({ ...arg, overWriteFlag: 0 })];
     plugin.finish();
     return { results, exists: sdk.CODES.SOFT_KEY_EXISTS, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
