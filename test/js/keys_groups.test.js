@@ -25,25 +25,24 @@ test('createGroup and applyKeyWithGroupID in a session', () => {
   assert.match(groupId, /^GRP-[0-9A-F]{16}$/);
   // The cell holds -1 and the id buffer is zeroed when the SDK is called.
   assert.deepEqual(v.createArgs, ['组 first', 0, -1, 'third', '00'.repeat(64)]);
-  assert.deepEqual(v.log, ['组 first', 'CreateGroupId']);
   assert.deepEqual(v.applied, [['code', 0], ['message', 'succ'], ['groupKey', v.applied[2][1]]]);
   assert.match(v.applied[2][1], /^[0-9A-F]{64}$/); // the default 32-byte group key
-  assert.deepEqual(v.applyCalls, [['QCF_ApplyKeyWithGroupID', [groupId, 'second', true]], ['QCF_ExportKey', [true, true, true]]]);
   // A failed apply is not checked: the export gets the null handle and fails.
   const code = sdk.CODES.INVALID_KEY_HANDLE;
   assert.deepEqual(v.failed, { code, message: sdk.errorText(code), groupKey: '' });
-  assert.deepEqual(v.exportArgs, [[true, true, true], [false, true, true]]);
+  assert.deepEqual(v.groupCalls, [['QCF_ApplyKeyWithGroupID', [groupId, 'second', true]], ['QCF_ExportKey', [true, true, true]],
+    ['QCF_ApplyKeyWithGroupID', ['x', 'y', true]], ['QCF_ExportKey', [false, true, true]]]);
 });
 
 test('createGroup: the id is read within 64 bytes; a failure still resolves and logs', async () => {
   const id = 'g'.repeat(64); // no NUL anywhere in the buffer
   sdk.script('QCF_CreateGroup', { bytes: id });
-  assert.equal((await plugin.createGroup('a', 1, 'c')).groupId, id);
+  assert.equal((await plugin.createGroup('组 a', 1, 'c')).groupId, id);
 
   sdk.script('QCF_CreateGroup', { code: -9, bytes: Buffer.alloc(0) });
   sdk.script('QCF_ErrMessage', { text: 'group refused' });
   assert.deepEqual(await plugin.createGroup('b', 1, 'c'), { code: -9, message: 'group refused', groupId: '' });
-  assert.deepEqual(addonLog(), ['a', 'CreateGroupId', 'b', 'CreateGroupId']);
+  assert.deepEqual(addonLog(), ['组 a', 'CreateGroupId', 'b', 'CreateGroupId']);
 });
 
 test('applyKeyWithGroupID: the key as upper-case hexadecimal text, at most 256 bytes', async () => {

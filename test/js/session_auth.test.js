@@ -1,16 +1,64 @@
 'use strict';
-// init, auth, auth_pubkey and finish: results, login records, the setting
-// before QCF_Init, token state, console lines. The argument faults of init and
-// auth_pubkey are in session_frame.test.js.
+// preActivate, init, auth, auth_pubkey and finish (argument faults:
+// catalogue.test.js): SDK calls, results, login records, token state, console
+// lines, and the promise-and-worker frame of the promise methods.
 const test = require('node:test');
 const assert = require('node:assert/strict');
+const asyncHooks = require('node:async_hooks');
+const fs = require('node:fs');
+const path = require('node:path');
 const sdk = require('../helpers/sdk');
 const { runScenario } = require('../helpers/scenario');
+const { preload } = require('../helpers/preload');
 
 sdk.tempCwd();
 const plugin = new (require(sdk.ROOT).VarnKtPlugin)();
 test.after(() => plugin.finish()); // an open SDK session keeps the process alive
 test.beforeEach(() => { sdk.reset(); plugin.preActivate('k.key'); });
+// With the SDK thread, calls go there instead of to a worker.
+const SDK_THREAD = process.env.VARN_SDK_THREAD === '1';
+
+const DEFAULTS = ('logLevel=1 curlConnectTimeout=30 keyTemporaryCapacity=256 logDumpMaxCount=3 curlTryConnectTimeout=2 '
+  + 'curlTryConnectPeriod=30 autoChooseSPM=true logFileCapacity=1 ignoreSpmInitFail=true').split(' ').map((s) => s.split('='));
+
+// The defaults and the key file path follow QCF_PreActivate whatever it returned.
+const sequence = (dir, keyType, failedWith) => [
+  ['QCF_SetExceptionHandler', [true]], ['QCF_SetLogHandler', [true]],
+  ['QCF_Custom', dir ? ['logDir', dir] : ['userDataDir', 'log/']], ['QCF_Custom', ['UkeyType', keyType]],
+  ['QCF_PreActivate', []], ...DEFAULTS.map((pair) => ['QCF_Custom', pair]), ['QCF_SetKeyFilePath', ['k.key']],
+  ...(failedWith === undefined ? [] : [['QCF_ErrMessage', [failedWith]]]),
+];
+const OK = '【预激活】成功！\n';
+
+// [arguments, script, SDK calls, console output, result]
+const PRE_CASES = [
+  [['k.key'], {}, sequence(undefined, '6'), OK, 0],
+  [['k.key', 'logs', '3'], {}, sequence('logs', '3'), `cc_logPath: logs\n${OK}`, 0],
+  [['k.key', 'logs', 3], {}, sequence('logs', '6'), `cc_logPath: logs\n${OK}`, 0], // not a string: ignored
+  [['k.key'], { code: -1 }, sequence(undefined, '6', -1), `【预激活】执行失败：0XFFFFFFFF(${sdk.errorText(-1)})\n`, -1],
+  [['k.key'], { code: -2, text: null }, sequence(undefined, '6', -2), '【预激活】执行失败：0XFFFFFFFE()\n', -2],
+];
+
+test('preActivate: SDK calls in order, console lines and the returned code', () => {
+  const { stdout, value, stderr } = runScenario('session', 'preActivate', { args: PRE_CASES.map(([args, script]) => [args, script]) });
+  assert.ok(value, stderr);
+  PRE_CASES.forEach(([args, , calls, , code], i) => assert.deepEqual(value[i], { code, calls }, String(args)));
+  assert.deepEqual([stdout.toString('utf8'), stderr], [PRE_CASES.map((c) => c[3]).join(''), '']);
+});
+
+test('preActivate converts both paths to the ANSI code page, not the key type', {
+  skip: process.platform === 'win32' && 'the code page is the system one on Windows',
+}, () => {
+  const { stdout, value, stderr } = runScenario('session', 'preActivateAnsi', { env: { VARN_ANSI_CODEPAGE: 'GBK' } });
+  assert.ok(value, stderr);
+  const bytes = (hex) => Buffer.from(hex, 'hex');
+  const setting = (key) => bytes(value.settings.find(([k]) => bytes(k).toString() === key)[1]);
+  const gbk = new TextDecoder('gbk');
+  assert.equal(gbk.decode(setting('logDir')), '日志');
+  assert.equal(gbk.decode(bytes(value.path)), '密钥.key');
+  assert.deepEqual(setting('UkeyType'), Buffer.from('类型'));
+  assert.deepEqual(stdout, Buffer.concat([Buffer.from('cc_logPath: '), setting('logDir'), Buffer.from(`\n${OK}`)]));
+});
 
 // The login records as [first, second, third, host, port]; a field's text up
 // to its NUL, all of it when the NUL is missing.
@@ -35,8 +83,8 @@ test('auth and auth_pubkey: result objects, and the console line of a failed aut
   // As JSON, to compare the key order too; the simulator's tokens are random.
   assert.equal(JSON.stringify(value).replace(/tok-[0-9A-F]{32}/gi, 'tok-*'), JSON.stringify([...expected, ...expected]));
   // %#X shows the code's 32 bits unsigned; the parentheses are full-width.
-  assert.equal(stdout.toString('utf8'), ['【预激活】成功！', `【认证】入网测试失败，返回：0XFFFFFFFD（${sdk.errorText(-3)}）`,
-    `【认证】入网测试失败，返回：0X80000001（${sdk.errorText(TOP_BIT)}）`, '【认证】入网测试失败，返回：0X4（）', ''].join('\n'));
+  assert.equal(stdout.toString('utf8'), [`${OK}【认证】入网测试失败，返回：0XFFFFFFFD（${sdk.errorText(-3)}）`,
+    `【认证】入网测试失败，返回：0X80000001（${sdk.errorText(TOP_BIT)}）`, '【认证】入网测试失败，返回：0X4（）\n'].join('\n'));
 });
 
 test('auth_pubkey logs in with the login records; the token is the last login\'s, or what a failed one left', async () => {
@@ -49,10 +97,8 @@ test('auth_pubkey logs in with the login records; the token is the last login\'s
   sdk.script('QCF_Auth', { code: -3, token: 'left-by-sdk' });
   assert.equal((await plugin.auth('ignored', 1)).token, '');
   plugin.reFillKeySync('a', 1, 2);
-  sdk.script('QCF_Auth', { token: 'fresh' });
-  await plugin.auth();
-  assert.equal(plugin.reFillKeySync('a', 1, 2).code, 0, 'the scripted token is the session\'s');
-  assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args.slice(0, 2)), [[token, 1], ['left-by-sdk', 1], ['fresh', 1]]);
+  // A scripted token becoming the session's: keys_spm.test.js.
+  assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args.slice(0, 2)), [[token, 1], ['left-by-sdk', 1]]);
 });
 
 test('init: the login records reach QCF_Init, each after useInputCspInfo', async () => {
@@ -78,14 +124,41 @@ test('init resolves with the SDK code and text when QCF_Init fails; finish forge
   assert.deepEqual(await plugin.init(1, 'u', 'd'), { code: -3, message: sdk.errorText(-3) });
   ['QCF_Init', 'QCF_ErrMessage'].forEach((name, i) => sdk.script(name, [{ code: 5 }, { text: null }][i]));
   assert.deepEqual(await plugin.init(1, 'u', 'd'), { code: 5, message: '' });
-  const tokens = [];
-  for (const finishCode of [0, -2]) {
-    await plugin.init(1, 'u', 'd');
-    tokens.push((await plugin.auth_pubkey(1, 'u', 'd')).token, null);
-    assert.equal(plugin.reFillKeySync('a', 1, 2).code, 0);
-    sdk.script('QCF_Finish', { code: finishCode });
-    assert.equal(plugin.finish(), finishCode);
-    plugin.reFillKeySync('a', 1, 2);
+  // finish forgetting the token after a success: keys_spm.test.js.
+  await plugin.init(1, 'u', 'd');
+  await plugin.auth_pubkey(1, 'u', 'd');
+  sdk.script('QCF_Finish', { code: -2 });
+  assert.equal(plugin.finish(), -2);
+  plugin.reFillKeySync('a', 1, 2);
+  assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args[0]), [null]);
+});
+
+const VALID = { init: [1, 'u', 'd'], auth: [], auth_pubkey: [1, 'u', 'd'] };
+test('init, auth and auth_pubkey settle on a later turn, call the SDK on the JavaScript (or SDK) thread, and carry their resource names', async () => {
+  const types = [];
+  const hook = asyncHooks.createHook({ init(id, type) { types.push(type); } }).enable();
+  for (const [method, args] of Object.entries(VALID)) {
+    const before = sdk.calls().length;
+    const promise = plugin[method](...args);
+    let settled = false;
+    promise.then(() => (settled = true), () => (settled = true));
+    for (let i = 0; i < 5; i++) await Promise.resolve();
+    assert.equal(settled, false, `${method} settles on a later turn`);
+    if (!SDK_THREAD) assert.equal(sdk.calls().length, before, `${method} makes no SDK call before it returns`);
+    assert.equal((await promise).code, 0);
+    for (const call of sdk.calls().slice(before)) assert.equal(call.thread === sdk.threadId(), !SDK_THREAD);
   }
-  assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args[0]), tokens);
+  hook.disable();
+  assert.deepEqual(types.filter((type) => ['KT_Init', 'Auth', 'AuthPubkey'].includes(type)),
+    SDK_THREAD ? [] : ['KT_Init', 'Auth', 'AuthPubkey']);
+});
+
+const SHIM = path.join(sdk.BUILD_DIR, 'fixtures', 'libvarn_fail_thread_start.so');
+test('without a worker thread the job is handed over from the JavaScript thread', {
+  skip: (!fs.existsSync(SHIM) && 'the thread-start shim is built on Linux only') || (SDK_THREAD && 'no worker threads with the SDK thread'),
+}, () => {
+  const { value, status, stderr } = runScenario('session', 'noWorkerThread', { env: { LD_PRELOAD: preload(SHIM) } });
+  assert.equal(status, 0, stderr);
+  assert.equal(stderr.match(/fail_thread_start: refused/g)?.length, 3, stderr);
+  assert.deepEqual(value, Object.keys(VALID).map((method) => ({ method, callsAtReturn: 0, code: 0 })));
 });

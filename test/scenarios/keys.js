@@ -7,42 +7,37 @@ const { openSession } = require('../helpers/session');
 // The add-on's own records of log.txt here, without time stamps and the simulator's lines.
 const addonLog = () => (fs.existsSync('log.txt') ? fs.readFileSync('log.txt', 'utf8').split(/\r?\n/).filter(Boolean)
   .map((line) => line.slice(22)).filter((message) => !/^QCF_\w+: /.test(message)) : []);
-const hex = (args) => args.map((arg) => (Buffer.isBuffer(arg) ? arg.toString('hex') : arg));
 
 module.exports = {
   addonLog, // not a scenario: the tests' own filter
-  // Both fill methods in a session: the simulator writes the soft key file.
+  // Both fill methods in a session: the simulator writes the soft key file, then refuses to overwrite it.
   async fill({ plugin, sdk }) {
     const { token } = await openSession(plugin);
     const arg = { serverAddr: 'kms', port: 8443, serverType: 2, userTokenHandle: token, overWriteFlag: 1,
       fillkeyItem: { appName: 'app', keyLen: 16, softkeyPath: 'soft.key' } };
-    const first = await plugin.fillKey(arg);
-    const results = [first, fs.existsSync('soft.key'), plugin.fillKeySync(arg), plugin.fillKeySync({ ...arg, overWriteFlag: 0 })];
+    const results = [await plugin.fillKey(arg), fs.existsSync('soft.key'), plugin.fillKeySync(arg), plugin.fillKeySync({ ...arg, overWriteFlag: 0 }),
+      await plugin.fillKey({ ...arg, overWriteFlag: 0 })];
     plugin.finish();
-    return { results, exists: sdk.CODES.SOFT_KEY_EXISTS };
+    return { results, exists: sdk.CODES.SOFT_KEY_EXISTS, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
   },
 
   // A group made from refilled key material, its key applied and exported.
   async groups({ plugin, sdk }) {
     await openSession(plugin);
     await plugin.reFillKey('', 4, 256);
-    let from = sdk.calls().length;
     const created = Object.entries(await plugin.createGroup('组 first', -Infinity, 'third', 'extra'));
-    const createArgs = hex(sdk.calls()[from].args);
     const { groupId } = Object.fromEntries(created);
-    from = sdk.calls().length;
     const applied = Object.entries(await plugin.applyKeyWithGroupID(groupId, 'second'));
-    const applyCalls = sdk.calls().slice(from).filter((call) => call.name !== 'QCF_ErrMessage').map((call) => [call.name, call.args]);
-    // A failed apply is not checked: the export gets the null handle and fails.
     sdk.script('QCF_ApplyKeyWithGroupID', { code: -3, nullHandle: true });
     const failed = await plugin.applyKeyWithGroupID('x', 'y');
-    const exportArgs = sdk.callsOf('QCF_ExportKey').map((call) => call.args);
     plugin.finish();
-    return { created, createArgs, log: addonLog(), applied, applyCalls, failed, exportArgs };
+    const createArgs = sdk.callsOf('QCF_CreateGroup')[0].args.map((arg) => (Buffer.isBuffer(arg) ? arg.toString('hex') : arg));
+    const groupCalls = sdk.calls().filter((call) => /^QCF_(ApplyKeyWithGroupID|ExportKey)$/.test(call.name));
+    return { created, createArgs, applied, failed, groupCalls: groupCalls.map((call) => [call.name, call.args]) };
   },
 
-  // Both refill methods with a scripted login token, then after finish; and
-  // a reFillKey made before a finish and a new login.
+  // Both refill methods with a scripted login token, with a failure without
+  // an SDK text, one called just before finish, then after it.
   async refill({ plugin, sdk }) {
     const out = {};
     for (const name of ['reFillKey', 'reFillKeySync']) {
@@ -50,26 +45,21 @@ module.exports = {
       sdk.script('QCF_Auth', { token: 'session-token' });
       await openSession(plugin);
       const results = [await plugin[name]('ignored text', 2, 3, 'extra'), await plugin[name]('', 2 ** 31, 1.9)];
+      sdk.script('QCF_ReFillKey', { code: -7 });
+      sdk.script('QCF_ErrMessage', { text: null });
+      results.push(await plugin[name]('', 2, 3));
+      const beforeFinish = plugin[name]('', 1, 1);
       plugin.finish();
+      await beforeFinish;
       out[name] = { results: [...results, await plugin[name]('', 2, 3)], sent: sdk.callsOf('QCF_ReFillKey').map((call) => call.args) };
     }
-    sdk.reset();
-    sdk.script('QCF_Auth', { token: 'first-login' });
-    await openSession(plugin);
-    const beforeFinish = plugin.reFillKey('', 1, 1);
-    plugin.finish();
-    await beforeFinish;
-    sdk.script('QCF_Auth', { token: 'second-login' });
-    await openSession(plugin);
-    await plugin.reFillKey('', 2, 2);
-    plugin.finish();
-    out.tokens = sdk.callsOf('QCF_ReFillKey').map((call) => call.args[0]);
     return out;
   },
 
-  // Two reports in a session, the first looked at when the method returns,
-  // then scripted failures with and without an SDK text.
-  async report({ plugin, sdk }) {
+  // In one session: two reports, the first looked at when the method returns,
+  // then scripted failures with and without an SDK text; then the simulator's
+  // SPM key info record and two scripted failures.
+  async spm({ plugin, sdk, args: [partial] }) {
     await openSession(plugin);
     const pending = plugin.reportSPMWithSignPubkey('签名 a', 'pubkey b', 5, 'extra');
     // The SDK thread may make the call at any time after the return.
@@ -80,40 +70,30 @@ module.exports = {
       sdk.script('QCF_ErrMessage', { text });
       results.push(await plugin.reportSPMWithSignPubkey('a', 'b', 1));
     }
-    plugin.finish();
     const sent = sdk.callsOf('QCF_ReportSPMWithSignPubkey').map((call) => call.args);
-    return { atReturn, results, sent, log: addonLog().length, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
-  },
-
-  // The simulator's own record, then two scripted failures.
-  async spmInfo({ plugin, sdk, args: [partial] }) {
-    await openSession(plugin);
-    const results = [await plugin.getSPMKeyInfo('a', 'b')]; // success prints nothing
+    const report = { atReturn, results, sent, log: addonLog().length, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
+    const info = [await plugin.getSPMKeyInfo('a', 'b')];
     sdk.script('QCF_GetSPMKeyInfo', { code: -1, bytes: Buffer.from(partial, 'hex') });
     sdk.script('QCF_ErrMessage', { text: '模块不存在' });
-    results.push(await plugin.getSPMKeyInfo('a', 'b'));
+    info.push(await plugin.getSPMKeyInfo('a', 'b'));
     // The SDK writes nothing and has no text for its code.
     sdk.script('QCF_GetSPMKeyInfo', { code: 0x2a, bytes: Buffer.alloc(0) });
     sdk.script('QCF_ErrMessage', { text: null });
-    results.push(await plugin.getSPMKeyInfo('a', 'b'));
+    info.push(await plugin.getSPMKeyInfo('a', 'b'));
     plugin.finish();
-    return results;
+    return { report, info };
   },
 
-  // Every method with its required arguments, optional ones left out or
-  // extra ones added: what each returned or threw.
+  // Methods with their required arguments, optional ones left out or extra
+  // ones added (the other methods' extra arguments: the tests of each): what
+  // each returned or threw.
   async passingCalls({ plugin }) {
     const fn = () => {};
     const calls = [
-      ['preActivate', 'k.key'], ['preActivate', 'k.key', 'logs', 6, 'extra'],
-      ['reportSPMWithSignPubkey', 'a', 'b', 1, 'extra', {}], ['setKeyFilePath', 'k.key', 5],
-      ['setCustomConfig', 'logLevel', '1', 5], ['init', 1, 'a', 'b'], ['init', 1, 'a', 'b', 'host'],
-      ['init', 1, 'a', 'b', 'host', 80, 'extra'], ['auth_pubkey', 1, 'a', 'b'],
-      ['auth_pubkey', NaN, 'a', 'b', 'host', 80, 'extra'], ['auth', 'x', 1],
-      ['fillKeySync', { serverAddr: 'h', fillkeyItem: {} }], ['getSPMKeyInfo', 'a', 'b', 'extra'],
-      ['reFillKey', 'a', 1, 2, 'extra'], ['reFillKeySync', 'a', 1, 2, 'extra'],
-      ['createGroup', 'a', 1, 'b', 'extra'], ['applyKeyWithGroupID', 'a', 'b', 'extra'],
-      ['setLogCallback', fn, 'extra'], ['setEventCallback', 'onCaptureError', fn, 'extra'], ['finish', 'x'],
+      ['preActivate', 'k.key', 'logs', 6, 'extra'], ['setKeyFilePath', 'k.key', 5], ['setCustomConfig', 'logLevel', '1', 5],
+      ['init', 1, 'a', 'b', 'host', 80, 'extra'], ['auth_pubkey', NaN, 'a', 'b', 'host', 80, 'extra'],
+      ['applyKeyWithGroupID', 'a', 'b', 'extra'], ['setLogCallback', fn, 'extra'],
+      ['setEventCallback', 'onCaptureError', fn, 'extra'], ['finish', 'x'],
     ];
     return Promise.all(calls.map(async ([method, ...args]) => {
       try {
