@@ -111,16 +111,14 @@ module.exports = {
   // One of several processes on shared.store; from `startAt`, at once with its siblings.
   // args: [startAt, 'create', count] or [startAt, 'apply', ...groupIds].
   async sharedStore({ plugin, args: [startAt, action, ...rest] }) {
-    const ok = (pending) => pending.then((result) => (result.code === 0 ? result : Promise.reject(new Error(result.message))));
     await loggedIn(plugin, 'shared.store');
-    if (action === 'create') await ok(plugin.reFillKey('', rest[0], 32));
+    if (action === 'create') assert.deepEqual(await codes(plugin, ['reFillKey', '', rest[0], 32]), [0]);
     await new Promise((resolve) => setTimeout(resolve, startAt - Date.now()));
     const groups = [];
-    const apply = async (groupId) => groups.push({ groupId, ...(await plugin.applyKeyWithGroupID(groupId, 'child')) });
-    for (let i = 0; action === 'create' && i < rest[0]; i++) await apply((await ok(plugin.createGroup('child', 0, 'note'))).groupId);
-    if (action === 'apply') for (const groupId of rest) await apply(groupId);
-    const info = await ok(plugin.getSPMKeyInfo('spm', 'query'));
-    plugin.finish();
-    return { groups, info };
+    for (let i = 0; i < (action === 'create' ? rest[0] : rest.length); i++) {
+      const groupId = action === 'create' ? (await plugin.createGroup('child', 0, 'note')).groupId : rest[i];
+      groups.push({ groupId, ...(await plugin.applyKeyWithGroupID(groupId, 'child')) });
+    }
+    return { groups, info: await plugin.getSPMKeyInfo('spm', 'query') };
   },
 };
