@@ -2,7 +2,8 @@
 // Each method of the add-on once, with the SDK functions it is to reach given
 // a libqcf that answers 0. Run as a script (by test/js/probe_sdk.test.js,
 // without the test helpers, which would load the stand-in's control add-on),
-// it calls them after a marker line each in the probe's log; results go to result.json.
+// it calls them and writes to result.json what each answered and which calls
+// the probe noted in its log (PROBE_QCF_LOG) meanwhile.
 const fs = require('node:fs');
 
 const FILL = { serverAddr: '127.0.0.1', port: 18000, serverType: 1, userTokenHandle: 'handle', overWriteFlag: 0, fillkeyItem: { appName: 'app', keyLen: 32, softkeyPath: 'soft.key' } };
@@ -32,13 +33,15 @@ async function main() {
   const plugin = new addon.VarnKtPlugin();
   const results = {};
   for (const [method, args] of STEPS) {
-    fs.appendFileSync(process.env.PROBE_QCF_LOG, `== ${method}\n`);
+    const noted = () => fs.readFileSync(process.env.PROBE_QCF_LOG, 'utf8');
+    const from = noted().length;
     try {
       const value = plugin[method](...args.map((a) => (a === 'FN' ? () => {} : a)));
       results[method] = { value: await Promise.race([value, new Promise((_, reject) => setTimeout(reject, 10000, new Error('not settled')).unref())]) };
     } catch (err) {
       results[method] = { error: String(err && err.message !== undefined ? err.message : JSON.stringify(err)) };
     }
+    results[method].calls = [...new Set(noted().slice(from).split('\n').filter(Boolean))].sort();
   }
   const maps = fs.readFileSync('/proc/self/maps', 'utf8');
   results.loaded = { probe: maps.includes(process.env.PROBE_LIB), standin: maps.includes(process.env.STANDIN_LIB) };
