@@ -48,8 +48,7 @@ test('floorCall and workerCall settle with undefined on a later turn', { skip },
     let settled = false;
     const promise = call().finally(() => { settled = true; });
     await Promise.resolve();
-    assert.equal(settled, false);
-    assert.equal(await promise, undefined);
+    assert.deepEqual([settled, await promise], [false, undefined]);
   }
 });
 

@@ -36,8 +36,7 @@ test('a registration returns 12 and logs two records; a refusal changes nothing;
     assert.deepEqual(logged().slice(-2), [name, 'pEngine->m_eventHandler->addEventHandler']);
   }
   const records = logged().length;
-  assert.throws(() => target.setEventCallback('onCaptureMessage', 'not a function'));
-  assert.throws(() => target.setEventCallback(5, second));
+  for (const args of [['onCaptureMessage', 'not a function'], [5, second]]) assert.throws(() => target.setEventCallback(...args));
   assert.equal(logged().length, records, 'refusals log nothing');
   emitDuringCall([log('one'), log('two')]);
   await queuedEventsDone();
