@@ -40,8 +40,7 @@ test('filling: refusals, and codes scripted in the simulator\'s place, leave no 
   assert.deepEqual(refused, refusals.map(([, code]) => [code, code]));
   assert.deepEqual(left, ['mine', ['a-directory', 'keys.store', 'keys.store.lock', 'log.txt', 'taken.key'], 0]);
   const [one, two, replaced] = [['demo-app', 48], ['my%20app%20%25', 48], ['demo-app', 300]].map(([app, length], i) => {
-    const [code, file] = filled[i];
-    const bytes = Buffer.from(file, 'base64');
+    const [code, bytes] = [filled[i][0], Buffer.from(filled[i][1], 'base64')];
     const head = `QCF-STANDIN-SOFTKEY 1\napp ${app}\nserver kms.example:9000\nlength ${length}\n\n`;
     assert.deepEqual([code, bytes.subarray(0, head.length).toString('latin1'), bytes.length], [0, head, head.length + length]);
     return bytes.subarray(head.length);
