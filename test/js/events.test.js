@@ -13,12 +13,11 @@ plugin.preActivate('keys'); // installs the SDK handlers that raise the events
 test.after(() => plugin.finish()); // an open SDK session keeps the process alive
 test.beforeEach(() => { sdk.reset(); sdk.tempCwd(); });
 
-// The stand-in logs every call it serves ("QCF_Custom: ok"); the tests skip those.
+// The simulator's own lines ("QCF_Custom: ok") are skipped.
 const isCallLine = (message) => /^QCF_\w+: /.test(message);
 const emitDuringCall = (emit) => { sdk.script('QCF_Custom', { emit }); plugin.setCustomConfig('emit', 'now'); };
 const log = (message) => ({ kind: 'log', message });
-// The dispatcher delivers for a few milliseconds per turn of the loop, so a
-// backlog takes several turns: wait until `count()` has stood still for a few.
+// A backlog takes several turns of the loop: wait until `count()` has stood still for a few.
 const queuedEventsDone = async (count = () => 0) => {
   for (let last = -1, still = 0; still < 3; last = count()) {
     await new Promise((resolve) => setImmediate(resolve));
@@ -37,8 +36,7 @@ test('a registration returns 12 and logs two records; a refusal changes nothing;
     assert.deepEqual(logged().slice(-2), [name, 'pEngine->m_eventHandler->addEventHandler']);
   }
   const records = logged().length;
-  assert.throws(() => target.setEventCallback('onCaptureMessage', 'not a function'));
-  assert.throws(() => target.setEventCallback(5, second));
+  for (const args of [['onCaptureMessage', 'not a function'], [5, second]]) assert.throws(() => target.setEventCallback(...args));
   assert.equal(logged().length, records, 'refusals log nothing');
   emitDuringCall([log('one'), log('two')]);
   await queuedEventsDone();
@@ -46,12 +44,11 @@ test('a registration returns 12 and logs two records; a refusal changes nothing;
 });
 
 test('every live instance gets every event, from any thread, each thread\'s in the order raised', async () => {
-  const record = (target = new VarnKtPlugin(), seen = []) => {
+  const instances = [[], []];
+  for (const [seen, target] of instances.map((seen) => [seen, new VarnKtPlugin()])) {
     target.setEventCallback('onCaptureError', (code, message) => seen.push(['error', code, message]));
     target.setEventCallback('onCaptureMessage', (message) => isCallLine(message) || seen.push(['message', message]));
-    return seen;
-  };
-  const instances = [record(), record()];
+  }
   for (const message of ['t0', 't1', 't2', 't3']) sdk.emitAsync({ message, count: 2500 });
   sdk.emitAsync({ kind: 'exception', value: -5, message: 'x', threads: 2, count: 500 });
   const expected = [];
@@ -66,11 +63,10 @@ test('every live instance gets every event, from any thread, each thread\'s in t
   assert.deepEqual(instances[0], [], 'events arrive on a later turn, not inside a call');
   sdk.joinThreads();
   await queuedEventsDone(() => instances[0].length + instances[1].length);
-  const key = ([, a, b]) => (b === undefined ? a : `${a}:${b}`);
+  const key = (event) => event.slice(1).join(':');
   for (const seen of instances) {
     assert.deepEqual(seen.filter((event) => !/^(t\d|-5:x)$/.test(key(event))), expected);
-    const count = (k) => seen.filter((event) => key(event) === k).length;
-    assert.deepEqual(['t0', 't1', 't2', 't3', '-5:x'].map(count), [2500, 2500, 2500, 2500, 1000]);
+    assert.deepEqual(['t0', 't1', 't2', 't3', '-5:x'].map((k) => seen.filter((event) => key(event) === k).length), [2500, 2500, 2500, 2500, 1000]);
   }
 });
 

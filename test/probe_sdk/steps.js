@@ -1,10 +1,9 @@
 'use strict';
-// Each method of the add-on once, in a plausible order, with the SDK
-// functions it is to reach given a libqcf that answers 0. Run as a script
-// (by test/js/probe_sdk.test.js, with the probe in place of the stand-in and
+// Each method of the add-on once, with the SDK functions it is to reach given
+// a libqcf that answers 0. Run as a script (by test/js/probe_sdk.test.js,
 // without the test helpers, which would load the stand-in's control add-on),
-// it calls them, each preceded by a marker line in the probe's log, and
-// writes the results to result.json.
+// it calls them and writes to result.json what each answered and which calls
+// the probe noted in its log (PROBE_QCF_LOG) meanwhile.
 const fs = require('node:fs');
 
 const FILL = { serverAddr: '127.0.0.1', port: 18000, serverType: 1, userTokenHandle: 'handle', overWriteFlag: 0, fillkeyItem: { appName: 'app', keyLen: 32, softkeyPath: 'soft.key' } };
@@ -32,22 +31,21 @@ const STEPS = [
 async function main() {
   const addon = require(process.env.VARN_PACKAGE_ROOT);
   const plugin = new addon.VarnKtPlugin();
-  const within = (promise) => Promise.race([promise,
-    new Promise((_, reject) => setTimeout(() => reject(new Error('not settled')), 10000).unref())]);
   const results = {};
   for (const [method, args] of STEPS) {
-    fs.appendFileSync(process.env.PROBE_QCF_LOG, `== ${method}\n`);
+    const noted = () => fs.readFileSync(process.env.PROBE_QCF_LOG, 'utf8');
+    const from = noted().length;
     try {
       const value = plugin[method](...args.map((a) => (a === 'FN' ? () => {} : a)));
-      results[method] = { value: value instanceof Promise ? await within(value) : value };
+      results[method] = { value: await Promise.race([value, new Promise((_, reject) => setTimeout(reject, 10000, new Error('not settled')).unref())]) };
     } catch (err) {
       results[method] = { error: String(err && err.message !== undefined ? err.message : JSON.stringify(err)) };
     }
+    results[method].calls = [...new Set(noted().slice(from).split('\n').filter(Boolean))].sort();
   }
   const maps = fs.readFileSync('/proc/self/maps', 'utf8');
   results.loaded = { probe: maps.includes(process.env.PROBE_LIB), standin: maps.includes(process.env.STANDIN_LIB) };
-  const { simulator, path } = addon.sdkInfo();
-  results.sdk = { simulator, path };
+  results.sdk = (({ simulator, path }) => ({ simulator, path }))(addon.sdkInfo());
   fs.writeFileSync('result.json', JSON.stringify(results));
   process.exit(0);
 }

@@ -46,8 +46,7 @@ const STEPS = {
   async sdkThreads({ plugin, sdk, logLines }) {
     const [a, b] = [[], []];
     plugin.setLogCallback(recorder(a));
-    sdk.script('QCF_Auth', { emit: [...['t1', 't2', 't3'].map((message) => ({ kind: 'log', message, ownThread: true })),
-      { kind: 'log', message: 'on the JS thread' }] });
+    sdk.script('QCF_Auth', { emit: [...['t1', 't2', 't3'].map((message) => ({ kind: 'log', message, ownThread: true })), ...lines('on the JS thread').emit] });
     await plugin.auth();
     plugin.setLogCallback(recorder(b)); // before the dispatcher has run
     await turns();
@@ -58,14 +57,12 @@ const STEPS = {
   },
 
   async reentry({ plugin, sdk }) {
-    const [a, b, c] = [[], [], []]; const d = [];
+    const [a, b, c, d] = [[], [], [], []];
     plugin.setLogCallback((m) => { a.push(plain(m)); if (m === 'switch') plugin.setLogCallback(recorder(b)); });
     sdk.script('QCF_Auth', lines('before', 'switch', 'after'));
     await plugin.auth();
-    plugin.setLogCallback((m) => {
-      c.push(plain(m));
-      if (m === 'stop') { plugin.finish(); global.gc(); c.push('still running'); } // nothing it needs may go
-    });
+    // Nothing the callback needs may go when it finishes the SDK.
+    plugin.setLogCallback((m) => { c.push(plain(m)); if (m === 'stop') { plugin.finish(); global.gc(); c.push('still running'); } });
     sdk.script('QCF_Auth', lines('one', 'stop', 'not delivered'));
     const { code } = await plugin.auth();
     plugin.setLogCallback((m) => { d.push(plain(m)); if (m === 'nested') plugin.reFillKeySync('a', 1, 2); });

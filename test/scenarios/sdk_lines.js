@@ -1,24 +1,23 @@
 'use strict';
 // Scenarios of the events, misbehaving_sdk and module tests.
+const { openSession } = require('../helpers/session');
+
 const turns = async (n = 1) => { for (let i = 0; i < n; i++) await new Promise((r) => setImmediate(r)); };
 
 module.exports = {
-  // Events are queued for `doomed` while it listens; it stops listening and
-  // is collected before they run. A throwaway instance's collection leaves
-  // the log callback in force.
+  // Events queued for `doomed` while it listens run after it stopped and was
+  // collected; a throwaway instance's collection leaves the log callback in force.
   async collectedListener({ plugin, VarnKtPlugin, sdk }) {
     plugin.preActivate('keys');
     let logged = 0;
     plugin.setLogCallback(() => { logged++; });
-    const seen = [];
+    const [seen, handler] = [[], () => seen.push('doomed')];
     plugin.setEventCallback('onCaptureMessage', (m) => /^QCF_/.test(m) || seen.push(m));
     let doomed = new VarnKtPlugin();
-    const handler = () => seen.push('doomed');
     doomed.setEventCallback('onCaptureMessage', handler);
     sdk.script('QCF_Custom', { emit: [{ kind: 'log', message: 'queued' }] });
     plugin.setCustomConfig('emit', '1');
-    const removed = [doomed.removeEventCallback('onCaptureMessage', () => {}), doomed.removeEventCallback('onCaptureMessage', handler),
-      doomed.removeEventCallback('onCaptureMessage')];
+    const removed = [[() => {}], [handler], []].map((rest) => doomed.removeEventCallback('onCaptureMessage', ...rest));
     const collected = new WeakRef(doomed);
     doomed = null;
     new VarnKtPlugin();
@@ -59,8 +58,8 @@ module.exports = {
     await turns(20);
     const kinds = { line: /^line \d$/, fault: /^fault \d$/, finishing: /^finishing$/, finishFault: /^finish fault$/, finished: /^QCF_Finish: / };
     const counts = Object.fromEntries(Object.entries(kinds).map(([k, re]) => [k, logLines().filter((l) => re.test(l)).length]));
-    const messages = Object.values(counts).reduce((a, b) => a + b, 0);
-    return { counts, linesDelivered: delivered.lines > 0, eventsPerHolder: delivered.events / holders.length, messages };
+    return { counts, linesDelivered: delivered.lines > 0, eventsPerHolder: delivered.events / holders.length,
+      messages: Object.values(counts).reduce((a, b) => a + b, 0) };
   },
 
   async storm({ plugin, sdk, logLines }) {
@@ -74,18 +73,15 @@ module.exports = {
     const perThread = {};
     await storm((line) => { if (line.startsWith('storm ')) perThread[line] = (perThread[line] || 0) + 1; });
     let seen = 0;
-    // The second storm's callback finishes the SDK half-way: deliveries
-    // already queued then find no callback (finish's own line still reaches
-    // the callback that is running, unless it comes from the SDK thread).
+    // The second storm's callback finishes the SDK half-way: queued deliveries find no callback
+    // (finish's own line still reaches the running callback, unless it comes from the SDK thread).
     await storm(() => { seen += 1; if (seen === 50000) plugin.finish(); });
     return { perThread, seen, logged: logLines().filter((l) => l.startsWith('storm ')).length };
   },
 
   // args: [where process.exit is called: 'main', 'callback' or 'promise'].
   async exitUnderLoad({ plugin, VarnKtPlugin, sdk, args: [from] }) {
-    plugin.preActivate('keys');
-    await plugin.init(1, 'u', 'd');
-    await plugin.auth();
+    await openSession(plugin);
     plugin.setLogCallback(() => {});
     Array.from({ length: 3 }, () => new VarnKtPlugin()).forEach((p) => p.setEventCallback('onCaptureMessage', () => {}));
     const params = { serverAddr: 's', port: 1, serverType: 1, userTokenHandle: 't', overWriteFlag: 1,
@@ -94,17 +90,13 @@ module.exports = {
     sdk.emitAsync({ kind: 'log', message: 'busy', threads: 4, count: 20000 });
     sdk.emitAsync({ kind: 'exception', message: 'busy', threads: 2, count: 20000 });
     if (from === 'main') process.exit(7);
-    if (from === 'callback') {
-      plugin.setLogCallback(() => process.exit(9));
-      sdk.emitAsync({ message: 'bye', threads: 2, count: 1000 });
-    }
+    if (from === 'callback') { plugin.setLogCallback(() => process.exit(9)); sdk.emitAsync({ message: 'bye', threads: 2, count: 1000 }); }
     if (from === 'promise') plugin.getSPMKeyInfo('a', 'b').then(() => process.exit(11));
   },
 
   // args: [arguments by method name, callbacks as null].
   async everyShape({ plugin, args: [ARGUMENTS] }) {
-    const shape = (value) =>
-      (typeof value === 'object' && value !== null ? { type: 'object', keys: Object.keys(value) } : { type: typeof value, keys: null });
+    const shape = (v) => (typeof v === 'object' && v !== null ? { type: 'object', keys: Object.keys(v) } : { type: typeof v, keys: null });
     const methods = {};
     for (const [name, args] of Object.entries(ARGUMENTS)) {
       const returned = plugin[name](...args.map((arg) => (arg === null ? () => {} : arg)));

@@ -1,7 +1,5 @@
 'use strict';
-// Scenarios of test/js/simulator.test.js and simulator_processes.test.js:
-// the simulator driven through the add-on, each in a process (and directory)
-// of its own, since the add-on prints console lines.
+// Scenarios of test/js/simulator.test.js and simulator_processes.test.js.
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const sdk = require('../helpers/sdk');
@@ -19,8 +17,7 @@ const fillParams = ({ item = {}, ...top } = {}) => ({
 });
 const STEPS = {
   preActivate: ['preActivate', 'keys.store'], init: ['init', 1, 'user', 'device'], login: ['auth_pubkey', 1, 'user', 'device'],
-  auth: ['auth'], finish: ['finish'], fill: ['fillKey', fillParams()], refill: ['reFillKeySync', '', 1, 32],
-  spmInfo: ['getSPMKeyInfo', 'spm', 'query'], createGroup: ['createGroup', 'group', 0, 'note'],
+  fill: ['fillKey', fillParams()], refill: ['reFillKeySync', '', 1, 32], createGroup: ['createGroup', 'group', 0, 'note'],
   report: ['reportSPMWithSignPubkey', 'spm', 'public key', 0],
 };
 // The codes of steps, each a name of STEPS or [method, ...arguments].
@@ -32,7 +29,8 @@ async function codes(plugin, ...steps) {
   }
   return out;
 }
-const loggedIn = async (plugin) => assert.deepEqual(await codes(plugin, 'preActivate', 'init', 'login'), [0, 0, 0]);
+const loggedIn = async (plugin, keyFile = 'keys.store') =>
+  assert.deepEqual(await codes(plugin, ['preActivate', keyFile], 'init', 'login'), [0, 0, 0]);
 const spmState = (plugin) => plugin.getSPMKeyInfo('spm', 'query')
   .then((i) => [i.keyTag, i.keySource, [i.totalKeySize, i.usedKeySize, i.keyBasePostion]]);
 
@@ -47,41 +45,38 @@ module.exports = {
     return out;
   },
 
-  async tokens({ plugin }) {
+  async lapsedLogin({ plugin }) {
     await loggedIn(plugin);
-    await plugin.auth();
-    const second = await plugin.auth();
-    const refill = codeOf(plugin.reFillKeySync('', 1, 32));
-    const passed = sdk.callsOf('QCF_ReFillKey').map((call) => call.args[0] === second.token);
     plugin.setCustomConfig('tokenValidSeconds', '0');
-    const lapsed = await plugin.auth();
-    return [refill, passed, second.tokenValidSeconds, lapsed.tokenValidSeconds, await codes(plugin, 'refill', 'createGroup', 'fill', 'report')];
+    return [(await plugin.auth()).tokenValidSeconds, ...(await codes(plugin, 'refill', 'createGroup', 'fill', 'report'))];
   },
 
-  // args: rows of [fill parameters] to be refused.
+  // args: rows of [fill parameters, code, code scripted in the simulator's place].
   async filling({ plugin, args }) {
     await loggedIn(plugin);
     fs.writeFileSync('taken.key', 'mine');
     fs.mkdirSync('a-directory');
     const refused = [];
-    for (const [params] of args) refused.push([codeOf(await plugin.fillKey(fillParams(params))), plugin.fillKeySync(fillParams(params))]);
+    for (const [params, , scripted] of args) {
+      if (scripted !== undefined) sdk.script('QCF_FillKey_WithPubkey', { code: scripted, times: 2 });
+      refused.push([codeOf(await plugin.fillKey(fillParams(params))), plugin.fillKeySync(fillParams(params))]);
+    }
     const left = [fs.readFileSync('taken.key', 'utf8'), fs.readdirSync('.').sort(), (await plugin.getSPMKeyInfo('spm', 'query')).totalKeySize];
-    const fill = (name, appName, keyLen, overWriteFlag = 0) => plugin.fillKey(fillParams({
-      serverAddr: 'kms.example', port: 9000, overWriteFlag, item: { appName, keyLen, softkeyPath: name },
-    })).then(codeOf);
-    const read = (name) => fs.readFileSync(name).toString('base64');
-    const results = [await fill('one.key', 'demo-app', 48), await fill('two.key', 'my app %', 48)];
-    const files = [read('one.key'), read('two.key')];
+    const filled = [];
     plugin.setCustomConfig('keyTemporaryCapacity', '512');
-    results.push(await fill('one.key', 'demo-app', 300, 1));
-    return { refused, left, codes: results, files: [...files, read('one.key')] };
+    for (const [softkeyPath, appName, keyLen, overWriteFlag] of [['one.key', 'demo-app', 48, 0], ['two.key', 'my app %', 48, 0], ['one.key', 'demo-app', 300, 1]]) {
+      const params = fillParams({ serverAddr: 'kms.example', port: 9000, overWriteFlag, item: { appName, keyLen, softkeyPath } });
+      filled.push([codeOf(await plugin.fillKey(params)), fs.readFileSync(softkeyPath).toString('base64')]);
+    }
+    return { refused, left, filled };
   },
 
-  // args: rows of [method, arguments]; the security module's state after each.
+  // args: rows of [method, arguments, code, , the function scripted to answer it]; the state after each.
   async counters({ plugin, args }) {
     await loggedIn(plugin);
     const out = [await spmState(plugin)];
-    for (const [method, params] of args) {
+    for (const [method, params, code, , scripted] of args) {
+      if (scripted) sdk.script(scripted, { code });
       out.push([codeOf(await plugin[method](...(method === 'fillKey' ? [fillParams(params)] : params))), ...(await spmState(plugin))]);
     }
     return out;
@@ -93,7 +88,7 @@ module.exports = {
     const [a, b] = [(await plugin.createGroup('group', 0, 'note')).groupId, (await plugin.createGroup('group', 16, 'note')).groupId];
     const other = new VarnKtPlugin();
     const keys = [await plugin.applyKeyWithGroupID(a, 'me'), await other.applyKeyWithGroupID(a, 'other'), await other.applyKeyWithGroupID('me', b)];
-    await codes(plugin, 'finish', 'init', 'login');
+    await codes(plugin, ['finish'], 'init', 'login');
     keys.push(await plugin.applyKeyWithGroupID(a, 'me'));
     return { ids: [a, b], keys: keys.map((r) => r.groupKey) };
   },
@@ -106,42 +101,24 @@ module.exports = {
     for (const damaged of ['hello\n', good.slice(0, -3), good.replace('counters 32', 'counters 99'), `${good}group X 00  \n`]) {
       fs.writeFileSync('keys.store', damaged, 'latin1');
       fs.rmSync('log.txt', { force: true });
-      const code = codeOf(await plugin.getSPMKeyInfo('spm', 'query'));
-      const reported = /QCF_GetSPMKeyInfo: key file .* is damaged/.test(fs.readFileSync('log.txt', 'utf8'));
-      out.push([code, fs.readFileSync('keys.store', 'latin1') === damaged, reported]);
+      out.push([codeOf(await plugin.getSPMKeyInfo('spm', 'query')), fs.readFileSync('keys.store', 'latin1') === damaged,
+        /QCF_GetSPMKeyInfo: key file .* is damaged/.test(fs.readFileSync('log.txt', 'utf8'))]);
     }
     plugin.setKeyFilePath('missing/keys.store');
     return [...out, codeOf(await plugin.init(1, 'user', 'device'))];
   },
 
-  async scriptedCode({ plugin }) {
-    await loggedIn(plugin);
-    plugin.reFillKeySync('', 1, 64);
-    sdk.script('QCF_CreateGroup', { code: -7 });
-    sdk.script('QCF_FillKey_WithPubkey', { code: 0 });
-    const group = await plugin.createGroup('group', 0, 'note');
-    const fill = await plugin.fillKey(fillParams());
-    const info = await plugin.getSPMKeyInfo('spm', 'query');
-    return [group, fill, fs.existsSync('soft.key'), info.totalKeySize, info.usedKeySize];
-  },
-
-  // One of several processes sharing shared.store in the current directory:
-  // logs in (refilling for the groups it is to create), waits until
-  // `startAt` so that siblings run at once, then creates or applies groups.
+  // One of several processes on shared.store; from `startAt`, at once with its siblings.
   // args: [startAt, 'create', count] or [startAt, 'apply', ...groupIds].
   async sharedStore({ plugin, args: [startAt, action, ...rest] }) {
-    const ok = (pending) => pending.then((result) => (result.code === 0 ? result : Promise.reject(new Error(result.message))));
-    assert.equal(plugin.preActivate('shared.store'), 0);
-    await ok(plugin.init(1, 'child', 'device'));
-    await ok(plugin.auth_pubkey(1, 'child', 'device'));
-    if (action === 'create') await ok(plugin.reFillKey('', rest[0], 32));
+    await loggedIn(plugin, 'shared.store');
+    if (action === 'create') assert.deepEqual(await codes(plugin, ['reFillKey', '', rest[0], 32]), [0]);
     await new Promise((resolve) => setTimeout(resolve, startAt - Date.now()));
     const groups = [];
-    const apply = async (groupId) => groups.push({ groupId, ...(await plugin.applyKeyWithGroupID(groupId, 'child')) });
-    for (let i = 0; action === 'create' && i < rest[0]; i++) await apply((await ok(plugin.createGroup('child', 0, 'note'))).groupId);
-    if (action === 'apply') for (const groupId of rest) await apply(groupId);
-    const info = await ok(plugin.getSPMKeyInfo('spm', 'query'));
-    plugin.finish();
-    return { groups, info };
+    for (let i = 0; i < (action === 'create' ? rest[0] : rest.length); i++) {
+      const groupId = action === 'create' ? (await plugin.createGroup('child', 0, 'note')).groupId : rest[i];
+      groups.push({ groupId, ...(await plugin.applyKeyWithGroupID(groupId, 'child')) });
+    }
+    return { groups, info: await plugin.getSPMKeyInfo('spm', 'query') };
   },
 };

@@ -1,12 +1,10 @@
 'use strict';
-// Scenarios of test/js/walkthrough.test.js.
+// The walkthrough (npm run demo) in this process; args: [a code for createGroup to fail with].
 const path = require('node:path');
-const sdk = require('../helpers/sdk');
 
 module.exports = {
-  // The walkthrough with createGroup scripted to fail; it ends the process.
-  failingStep() {
-    sdk.script('QCF_CreateGroup', { code: sdk.CODES.INTERNAL_ERROR });
-    require(path.join(sdk.ROOT, 'examples', 'walkthrough.js'));
+  run(context) {
+    if (context.args.length) context.sdk.script('QCF_CreateGroup', { code: context.args[0] });
+    require(path.join(__dirname, '..', '..', 'examples', 'walkthrough.js'));
   },
 };
