@@ -19,8 +19,8 @@
 namespace VarnNode {
 
 // Prints `format` and its arguments to stdout with the C library's printf
-// rules and adds nothing (no prefix, no newline), then flushes stdout. No
-// locale or console code page is set: UTF-8 bytes go out unchanged.
+// rules and adds nothing (no prefix, no newline). stdout is not flushed, and
+// no locale or console code page is set: UTF-8 bytes go out unchanged.
 // Returns what vprintf returns; a null format prints nothing and returns -1.
 int consolePrint(const char *format, ...) VARN_PRINTF_FORMAT(1, 2);
 
