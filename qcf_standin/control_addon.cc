@@ -3,6 +3,7 @@
 //   reset(options?)               forget calls, scripts and the session;
 //                                 options {dropHandlers = false} (a boolean
 //                                 means dropHandlers)
+//   clearCalls()                  forget the recorded calls alone
 //   calls() / callsRaw()          [{name, args, thread}]; texts as strings
 //                                 (calls) or as Buffers with the exact bytes
 //                                 (callsRaw), records as Buffers, numbers,
@@ -200,6 +201,8 @@ void Reset(const Napi::CallbackInfo& info) {
   qcfctl_reset(flags);
 }
 
+void ClearCalls(const Napi::CallbackInfo&) { qcfctl_clear_calls(); }
+
 Napi::Value Calls(const Napi::CallbackInfo& info) {
   return RecordedCalls(info.Env(), false);
 }
@@ -292,6 +295,7 @@ Napi::Value ErrorText(const Napi::CallbackInfo& info) {
 
 Napi::Object Init(Napi::Env env, Napi::Object exports) {
   exports.Set("reset", Napi::Function::New(env, Reset, "reset"));
+  exports.Set("clearCalls", Napi::Function::New(env, ClearCalls, "clearCalls"));
   exports.Set("calls", Napi::Function::New(env, Calls, "calls"));
   exports.Set("callsRaw", Napi::Function::New(env, CallsRaw, "callsRaw"));
   exports.Set("script", Napi::Function::New(env, Script, "script"));

@@ -51,6 +51,8 @@ enum {
 // themselves stay. Handlers stay installed unless `flags` holds
 // QCFCTL_RESET_DROP_HANDLERS.
 QCF_API void qcfctl_reset(int flags);
+// Forgets the recorded calls alone; the session and scripts stay.
+QCF_API void qcfctl_clear_calls(void);
 
 // Turns the recording of calls off (0) or back on (non-zero; the state at
 // load and after a reset). Benchmarks switch it off so that a long run

@@ -181,6 +181,8 @@ module.exports = {
   setDelay,
   joinThreads: () => control.joinThreads(),
   threadId: () => control.threadId(),
+  // Forgets the recorded calls alone: the session and scripts stay.
+  clearCalls: () => control.clearCalls(),
   calls,
   callsRaw,
   callsOf,

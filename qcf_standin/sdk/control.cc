@@ -40,6 +40,10 @@ QCF_API void qcfctl_reset(int flags) {
   });
 }
 
+QCF_API void qcfctl_clear_calls(void) {
+  GuardedVoid([] { ClearCalls(); });
+}
+
 QCF_API int qcfctl_is_function(const char* name) {
   return Guarded<int>(0, [&] { return IsFunctionName(name) ? 1 : 0; });
 }

@@ -8,13 +8,14 @@ const fs = require('node:fs');
 const path = require('node:path');
 const sdk = require('../helpers/sdk');
 const { runScenario } = require('../helpers/scenario');
-const { openSession } = require('../helpers/session');
 
 const skip = process.platform !== 'win32' && 'Windows only (npm run test:windows)';
 sdk.tempCwd();
 const { VarnKtPlugin } = require(sdk.ROOT);
 const plugin = new VarnKtPlugin();
-if (!skip) plugin.preActivate('keys'); // installs the SDK handlers that write the log and raise the events
+// Pre-activated once, before any test, so that its console line comes before the test runner's first
+// message on the same standard output; it installs the SDK handlers that write the log and raise the events.
+if (!skip) plugin.preActivate('keys');
 
 // The stand-in logs every call it serves ("QCF_Custom: ok").
 const isCallLine = (message) => /^QCF_\w+: /.test(message);
@@ -24,7 +25,7 @@ const records = (dir = '.') => fs.readFileSync(path.join(dir, 'log.txt'), 'utf8'
 const queuedJobsDone = () => new Promise((resolve) => setImmediate(() => setImmediate(resolve)));
 
 test.beforeEach(() => {
-  sdk.reset();
+  sdk.clearCalls();
   sdk.tempCwd();
 });
 
@@ -49,7 +50,6 @@ test('log records are UTF-8 in text mode: every line feed becomes CR LF', { skip
 });
 
 test('init and auth_pubkey: the worker thread hands the SDK calls to the JavaScript thread', { skip }, async () => {
-  assert.equal(plugin.preActivate('keys'), 0);
   assert.deepEqual(await plugin.init(7, '用户', 'dept'), { code: 0, message: 'initialization successful' });
   const auth = await plugin.auth_pubkey(7, '用户', 'dept', 'kms.example', 443);
   assert.deepEqual([auth.code, /^tok-[0-9a-f]{32}$/i.test(auth.token), auth.tokenValidSeconds], [0, true, 3600]);
@@ -79,7 +79,7 @@ test('log lines and exceptions from SDK threads reach the callback and the event
 });
 
 test('finish: the SDK call, then no token for refills and no log callback', { skip }, async () => {
-  await openSession(plugin, { login: () => plugin.auth_pubkey(1, 'u', 'd') });
+  assert.deepEqual([(await plugin.init(1, 'u', 'd')).code, (await plugin.auth_pubkey(1, 'u', 'd')).code], [0, 0]);
   const lines = [];
   plugin.setLogCallback((line) => isCallLine(line) || lines.push(line));
   assert.equal(plugin.finish(), 0);
