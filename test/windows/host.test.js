@@ -93,7 +93,7 @@ test('finish: the SDK call, then no token for refills and no log callback', { sk
 
 test('exit: process.exit ends the process with its code, console lines flushed, queued lines delivered first', { skip }, () => {
   // Deliveries and the exit code: test/js/event_loop.test.js, which this suite runs too.
-  const { status, signal, stdout, log } = runScenario('event_loop', 'exitWhileQueued');
+  const { status, signal, stdout, log } = runScenario('event_loop', 'ending', { args: ['exit'] });
   assert.deepEqual([signal, status], [null, 3]);
   assert.ok(stdout.includes(Buffer.from('【预激活】成功！\n')), stdout.toString());
   assert.equal(log.split('\r\n').filter((record) => record.endsWith(' - queued')).length, 1000);
