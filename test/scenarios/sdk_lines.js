@@ -3,6 +3,13 @@
 const { openSession } = require('../helpers/session');
 
 const turns = async (n = 1) => { for (let i = 0; i < n; i++) await new Promise((r) => setImmediate(r)); };
+// Deliveries drain at their own pace (far slower under Wine or the sanitizers): wait until a pause brings none.
+const untilQuiet = async (read) => {
+  for (let last = -1; last !== read();) {
+    last = read();
+    await new Promise((resolve) => setTimeout(resolve, 50));
+  }
+};
 
 module.exports = {
   // Events queued for `doomed` while it listens run after it stopped and was
@@ -55,11 +62,7 @@ module.exports = {
     sdk.joinThreads();
     plugin.setLogCallback(count);
     sdk.emitAsync({ kind: 'log', message: 'line 0', count: 1, wait: true });
-    // Deliveries drain at their own pace (far slower under Wine): until a pause brings none.
-    for (let seen = -1; seen !== delivered.events + delivered.lines;) {
-      seen = delivered.events + delivered.lines;
-      await new Promise((resolve) => setTimeout(resolve, 50));
-    }
+    await untilQuiet(() => delivered.events + delivered.lines);
     const kinds = { line: /^line \d$/, fault: /^fault \d$/, finishing: /^finishing$/, finishFault: /^finish fault$/, finished: /^QCF_Finish: / };
     const counts = Object.fromEntries(Object.entries(kinds).map(([k, re]) => [k, logLines().filter((l) => re.test(l)).length]));
     return { counts, linesDelivered: delivered.lines > 0, eventsPerHolder: delivered.events / holders.length,
@@ -68,11 +71,12 @@ module.exports = {
 
   async storm({ plugin, sdk, logLines }) {
     plugin.preActivate('keys');
+    let calls = 0;
     const storm = async (callback) => {
-      plugin.setLogCallback(callback);
+      plugin.setLogCallback((line) => { calls += 1; callback(line); });
       for (let i = 0; i < 4; i++) sdk.emitAsync({ message: `storm ${i}`, threads: 1, count: 25000 });
       sdk.joinThreads();
-      await turns(50);
+      await untilQuiet(() => calls);
     };
     const perThread = {};
     await storm((line) => { if (line.startsWith('storm ')) perThread[line] = (perThread[line] || 0) + 1; });
