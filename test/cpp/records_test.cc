@@ -1,11 +1,10 @@
-// The SDK records, byte for byte. Reading fields and the key's hexadecimal
-// text are tested end to end in test/js/keys_*.test.js.
+// The SDK records, byte for byte (little-endian numbers). Reading fields and
+// the key's hexadecimal text are tested end to end in test/js/keys_*.test.js.
 #include "node_ext/records.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,22 +19,16 @@ std::string bytesOf(const Record &record) {
   return std::string(reinterpret_cast<const char *>(&record), sizeof record);
 }
 
-uint32_t u32At(const std::string &bytes, size_t offset) {  // little-endian
-  uint32_t value = 0;
-  for (size_t i = 4; i-- > 0;)
-    value = value << 8 | static_cast<unsigned char>(bytes[offset + i]);
-  return value;
-}
-
 // A field as it must be: the text, then zeros to its width.
 std::string padded(const std::string &text, size_t width) {
   return text + std::string(width - text.size(), '\0');
 }
 
-// Every field, the PINs and fives fixed; texts cut at their fields by bytes
-// (31 and 255 fit), so that a cut may split a multi-byte character.
+// The whole record: the PINs and fives fixed, texts cut at their fields by
+// bytes (31 and 255 fit), so that a cut may split a multi-byte character.
 TEST(FillKeyItem, LaysOutEveryFieldAndCutsTextsAtTheirFields) {
   const std::string a31(31, 'a'), p255(255, 'p'), cut(30, 'a');
+  const std::string pin = padded("40615237", 16) + std::string("\5\0\0\0", 4);
   // app, path, then the fields' texts.
   const std::vector<std::array<std::string, 4>> cases = {
       {"app", "C:\\k", "app", "C:\\k"},
@@ -45,14 +38,9 @@ TEST(FillKeyItem, LaysOutEveryFieldAndCutsTextsAtTheirFields) {
       {cut + "\xE4\xB8\xAD", "", cut + "\xE4", ""},
   };
   for (const auto &[app, path, appField, pathField] : cases) {
-    const auto bytes = bytesOf(makeFillKeyItem(app, 0x01020304u, path));
-    EXPECT_EQ(bytes.substr(0, 32), padded(appField, 32)) << app;
-    EXPECT_EQ(u32At(bytes, 32), 0x01020304u);  // no text spills into it
-    EXPECT_EQ(bytes.substr(36, 256), padded(pathField, 256)) << path;
-    for (size_t pin : {292u, 312u}) {
-      EXPECT_EQ(bytes.substr(pin, 16), padded("40615237", 16)) << pin;
-      EXPECT_EQ(u32At(bytes, pin + 16), 5u) << pin;
-    }
+    EXPECT_EQ(
+        bytesOf(makeFillKeyItem(app, 0x01020304u, path)),
+        padded(appField, 32) + "\4\3\2\1" + padded(pathField, 256) + pin + pin);
   }
 }
 
@@ -65,20 +53,19 @@ TEST(SpmKeyQuery, CopiesBothTextsIntoZeroedFieldsAndNeverPastThem) {
       padded(std::string(15, 'f'), 16) + padded(sixtyThree, 64));
 }
 
+// The second text is longer than its 64-byte field; only the port's low 16
+// bits fit.
 TEST(LoginRecords, WritesOnlyTheirFields) {
   QCF_ServerInfo server;
   QCF_UserInfo user;
   QCF_CspInfo csp;
-  std::memset(&server, 0xAB, sizeof server);
-  std::memset(&user, 0xAB, sizeof user);
-  std::memset(&csp, 0xAB, sizeof csp);
-  VarnNode::LoginFields fields;
-  fields.first = 0xDEADBEEFu;
-  fields.second = std::string(70, 's');  // longer than its 64-byte field
-  fields.third = "third";
-  fields.host = "10.0.0.1";
-  fields.port = 0x12345678u;  // only the low 16 bits fit
-  VarnNode::writeLoginRecords(fields, server, user, csp);
+  const auto fill = [](auto &...records) {
+    (std::memset(&records, 0xAB, sizeof records), ...);
+  };
+  fill(server, user, csp);
+  VarnNode::writeLoginRecords(
+      {0xDEADBEEFu, std::string(70, 's'), "third", "10.0.0.1", 0x12345678u},
+      server, user, csp);
 
   // Untouched: the reserved areas, and every byte after a written text's NUL.
   const auto old = [](size_t count) { return std::string(count, '\xAB'); };
