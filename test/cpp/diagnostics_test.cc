@@ -89,17 +89,29 @@ class DiagLogFile : public testing::Test {
     std::error_code ignored;
     fs::remove_all(m_dir, ignored);
   }
-  // The file holds one record; returns what follows its time stamp.
-  static std::string recordBody(const fs::path &file) {
+  // The file holds one record, stamped in local time at `m_start` or later;
+  // returns what follows the stamp.
+  std::string recordBody(const fs::path &file) const {
     const std::string content = readFile(file);
     std::smatch m;
     EXPECT_TRUE(std::regex_match(content, m, kRecord)) << content;
+    std::tm stamp{};
+    std::istringstream(content) >> std::get_time(&stamp, "%Y-%m-%d %H:%M:%S");
+    stamp.tm_isdst = -1;
+    const std::time_t at = std::mktime(&stamp);
+    EXPECT_TRUE(m_start <= at && at <= std::time(nullptr)) << content;
     return m[1];
   }
   fs::path m_previous = fs::current_path(), m_dir;
+  std::time_t m_start = std::time(nullptr);
 };
 
-TEST_F(DiagLogFile, WritesMessageBytesUnchangedInTextMode) {
+TEST_F(DiagLogFile, WritesMessageBytesUnchangedInTextModeStampedInLocalTime) {
+#ifndef _WIN32
+  // Far from UTC, so that a UTC stamp would not pass.
+  setenv("TZ", "XST-8", 1);
+  tzset();
+#endif
   const struct {
     void (*write)();
     std::string body;  // After the stamp, before text mode.
@@ -118,30 +130,10 @@ TEST_F(DiagLogFile, WritesMessageBytesUnchangedInTextMode) {
     c.write();
     EXPECT_EQ(recordBody("log.txt"), textMode(c.body)) << c.body;
   }
-}
-
-TEST_F(DiagLogFile, StampIsLocalTime) {
 #ifndef _WIN32
-  const char *saved = std::getenv("TZ");
-  const std::string old = saved ? saved : "";
-  // Far from UTC, so that a UTC stamp would not pass.
-  setenv("TZ", "XST-8", 1);
+  unsetenv("TZ");
   tzset();
 #endif
-  const std::time_t before = std::time(nullptr);
-  writeLog("t");
-  const std::time_t after = std::time(nullptr);
-  std::tm stamp{};
-  std::istringstream(readFile("log.txt")) >>
-      std::get_time(&stamp, "%Y-%m-%d %H:%M:%S");
-  stamp.tm_isdst = -1;
-  const std::time_t at = std::mktime(&stamp);
-#ifndef _WIN32
-  saved ? setenv("TZ", old.c_str(), 1) : unsetenv("TZ");
-  tzset();
-#endif
-  EXPECT_LE(before, at);
-  EXPECT_LE(at, after);
 }
 
 TEST_F(DiagLogFile, AppendsRecreatesAndFollowsTheCurrentDirectory) {
