@@ -50,9 +50,7 @@ class Standin : public ::testing::Test {
   char* LogIn() {
     EXPECT_EQ(QCF_PreActivate(), kOk);
     EXPECT_EQ(QCF_SetKeyFilePath((dir_ / "keys.store").string().c_str()), kOk);
-    QCF_ServerInfo server{};
-    std::strcpy(server.host, "keys.local");
-    server.port = 18000;
+    QCF_ServerInfo server{{}, "keys.local", 18000, {}};
     QCF_UserInfo user{};
     QCF_CspInfo csp{};
     EXPECT_EQ(QCF_Init(&server, &user, &csp), kOk);
@@ -93,10 +91,7 @@ TEST_F(Standin, ScriptedOutputsNeverGoToNullPointersOrPastTheirBuffers) {
     EXPECT_STREQ(qcfctl_call_name(qcfctl_call_count() - 1), name);
   }
   // Call 4, after the login's four: QCF_Custom with a null value.
-  const unsigned char* data = nullptr;
-  size_t size = 0;
-  double number = 0;
-  EXPECT_EQ(qcfctl_call_arg(4, 1, &data, &size, &number), QCFCTL_ARG_NULL);
+  EXPECT_EQ(qcfctl_call_arg(4, 1, nullptr, nullptr, nullptr), QCFCTL_ARG_NULL);
 
   // Scripted outputs are written to the ends of their buffers, no further.
   constexpr size_t kSpm = sizeof(QCF_SpmKeyInfo);
