@@ -75,10 +75,16 @@ std::string readFile(const fs::path &path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Each test runs in a fresh temporary directory that is the current one.
+// Each test runs in a fresh temporary directory that is the current one, in
+// a time zone far from UTC, so that a UTC stamp would not pass as local time
+// (the zone stays for the rest of this test program, which only reads stamps).
 class DiagLogFile : public testing::Test {
  protected:
   void SetUp() override {
+#ifndef _WIN32
+    setenv("TZ", "XST-8", 1);
+    tzset();
+#endif
     m_dir = fs::temp_directory_path() /
             ("varn-diag-" + std::to_string(std::random_device{}()));
     ASSERT_TRUE(fs::create_directory(m_dir));
@@ -107,11 +113,6 @@ class DiagLogFile : public testing::Test {
 };
 
 TEST_F(DiagLogFile, WritesMessageBytesUnchangedInTextModeStampedInLocalTime) {
-#ifndef _WIN32
-  // Far from UTC, so that a UTC stamp would not pass.
-  setenv("TZ", "XST-8", 1);
-  tzset();
-#endif
   const struct {
     void (*write)();
     std::string body;  // After the stamp, before text mode.
@@ -130,10 +131,6 @@ TEST_F(DiagLogFile, WritesMessageBytesUnchangedInTextModeStampedInLocalTime) {
     c.write();
     EXPECT_EQ(recordBody("log.txt"), textMode(c.body)) << c.body;
   }
-#ifndef _WIN32
-  unsetenv("TZ");
-  tzset();
-#endif
 }
 
 TEST_F(DiagLogFile, AppendsRecreatesAndFollowsTheCurrentDirectory) {
