@@ -21,7 +21,7 @@ const NUMBERS = [0, -0, 1, -1, 0.5, NaN, Infinity, -Infinity, 2 ** 32 + 1, 2 ** 
 const PIECES = ['a', '0', ' ', '.', ':', '%', '\0', 'é', '中', '€', '\uD800', '\uDFFF', '😀', '\u{10FFFF}', '\uFEFF',
   '\r', '\n', '"', '%s', '%n', '..', '18000', 'onCaptureError', 'logLevel', 'keyTemporaryCapacity'];
 const PRIMITIVES = [undefined, null, true, false, 0n, 2n ** 64n + 1n, -(2n ** 70n), Symbol('fuzz'), Symbol.iterator];
-const THROWN = [{ thrownBy: 'fuzz' }, new Error('fuzz'), undefined, null, 0, 'fuzz', Symbol('fuzz'), 7n]; // by callbacks
+const THROWN = [{ thrownBy: 'fuzz' }, new Error('fuzz'), undefined, null, 0, 'fuzz', Symbol('fuzz'), 7n]; // what callbacks, getters and traps throw
 const FILL = ['serverAddr', 'port', 'serverType', 'userTokenHandle', 'overWriteFlag', 'fillkeyItem'];
 const ITEM = ['appName', 'keyLen', 'softkeyPath'];
 const TRAPS = ['get', 'has', 'ownKeys', 'getOwnPropertyDescriptor', 'getPrototypeOf', 'set', 'defineProperty', 'apply', 'construct'];
@@ -109,7 +109,7 @@ async function fuzz({ calls, seed, inFlight, say }) {
       () => ({}), () => Object.create(null), () => func(depth), () => params(depth), () => params(depth),
       () => Object.assign(new Array(r.pick([0, 3, 100000])), [value(depth + 1)]), () => throwingProxy(r.chance(0.5) ? {} : []),
       () => new Proxy({}, { get: () => side(() => value(depth + 1)), has: () => side(() => r.chance(0.5)) }),
-      () => define({}, [...FILL, ...ITEM], depth), // then a coercion that throws or answers anything
+      () => define({}, [...FILL, ...ITEM], depth),
       () => ({ [r.pick(['toString', 'valueOf', Symbol.toPrimitive])]: () => side(() => (r.chance(0.3) ? throwSomething() : value(depth + 1))) }),
       () => r.pick([new Date(NaN), new Map([[1, 2]]), Buffer.from('abc'), new Float64Array([NaN]), new ArrayBuffer(8), new Error('as a value')]),
       () => r.pick([Promise.resolve(1), new Number(-0), new String('boxed'), globalThis, (({ proxy, revoke }) => (revoke(), proxy))(Proxy.revocable({}, {}))]),

@@ -1,8 +1,9 @@
 'use strict';
-// Soak: a long mix of calls over every VarnKtPlugin method, SDK lines during calls and from SDK threads, callbacks
-// replaced, instances collected. Held memory (C heap in use after trimming, from heap_probe.node, plus V8's live heap:
-// the resident set rises with fragmentation), live instances and the add-on's async resources are measured after a
-// warm-up and at the end; growth, unsettled or wrongly settled promises and leftover add-on objects fail the run.
+// Soak: a long mix of calls over every VarnKtPlugin method with up to `inFlight` promises pending, SDK lines during
+// calls and from SDK threads, callbacks replaced, instances collected. Held memory (C heap in use after trimming, from
+// heap_probe.node, plus V8's live heap: the resident set rises with fragmentation), live instances and the add-on's
+// async resources are measured after a warm-up and at the end; growth over `maxGrowthMiB`, unsettled or wrongly
+// settled promises and leftover add-on objects fail the run.
 //   node test/soak/soak.js [--calls N] [--in-flight M] [--warm-up N] [--seed S] [--max-growth MiB]
 const { spawnSync } = require('node:child_process');
 const asyncHooks = require('node:async_hooks');
@@ -119,8 +120,9 @@ module.exports = { soak, NODE_FLAGS };
 if (require.main === module) {
   const names = { calls: 'calls', 'in-flight': 'inFlight', 'warm-up': 'warmUp', seed: 'seed', 'max-growth': 'maxGrowthMiB' };
   const { values } = require('node:util').parseArgs({ options: { child: { type: 'boolean' }, ...Object.fromEntries(Object.keys(names).map((n) => [n, { type: 'string' }])) } });
-  // Standard output, the add-on's console lines, dropped.
-  if (!values.child) process.exit(spawnSync(process.execPath, [...NODE_FLAGS, __filename, '--child', ...process.argv.slice(2)], { stdio: ['ignore', 'ignore', 'inherit'] }).status ?? 1);
+  if (!values.child) { // standard output, the add-on's console lines, dropped
+    process.exit(spawnSync(process.execPath, [...NODE_FLAGS, __filename, '--child', ...process.argv.slice(2)], { stdio: ['ignore', 'ignore', 'inherit'] }).status ?? 1);
+  }
   const options = { log: (line) => process.stderr.write(`soak: ${line}\n`) };
   for (const [name, key] of Object.entries(names)) if (values[name] !== undefined) options[key] = Number(values[name]);
   soak(options).then((failures) => process.exit(failures.length ? 1 : 0), (err) => { options.log(`crashed: ${err && err.stack}`); process.exit(1); });
