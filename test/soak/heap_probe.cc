@@ -1,13 +1,8 @@
-// heap_probe.node: what the soak needs to see through the C allocator, which
-// keeps freed memory for reuse. Test-only; not part of the package.
-//   trim()   hands the allocator's free pages back to the system, so that
-//            the resident set shows what is in use; false where unsupported
-//   inUse()  bytes the C allocator has handed out and not got back, or null
-//            where that cannot be told. Under a sanitizer, whose allocator
-//            replaces glibc's, its own count.
-#include <node_api.h>
-
-#include <cstddef>
+// heap_probe.node (test-only, not packaged): the soak's view past the C
+// allocator, which keeps freed memory. trim() hands its free pages back to the
+// system (false where unsupported); inUse() gives the bytes handed out and not
+// got back (under a sanitizer, its runtime's count), or null where unknown.
+#include <napi.h>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -20,48 +15,33 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes(void)
 #define VARN_SANITIZER_COUNT 1
 #endif
 
-namespace {
-
-napi_value trim(napi_env env, napi_callback_info) {
-  bool done = false;
+static Napi::Value Trim(const Napi::CallbackInfo& info) {
 #if defined(__GLIBC__)
   malloc_trim(0);
-  done = true;
-#endif
-  napi_value result;
-  napi_get_boolean(env, done, &result);
-  return result;
-}
-
-napi_value inUse(napi_env env, napi_callback_info) {
-  napi_value result;
-#if defined(VARN_SANITIZER_COUNT)
-  if (__sanitizer_get_current_allocated_bytes != nullptr) {
-    napi_create_double(
-        env, static_cast<double>(__sanitizer_get_current_allocated_bytes()),
-        &result);
-    return result;
-  }
-#endif
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 33)
-  const struct mallinfo2 info = mallinfo2();
-  napi_create_double(env, static_cast<double>(info.uordblks + info.hblkhd),
-                     &result);
+  return Napi::Boolean::New(info.Env(), true);
 #else
-  napi_get_null(env, &result);
+  return Napi::Boolean::New(info.Env(), false);
 #endif
-  return result;
 }
 
-}  // namespace
+static Napi::Value InUse(const Napi::CallbackInfo& info) {
+  double bytes = -1;  // not known
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 33)
+  const struct mallinfo2 heap = mallinfo2();
+  bytes = static_cast<double>(heap.uordblks + heap.hblkhd);
+#endif
+#if defined(VARN_SANITIZER_COUNT)
+  if (__sanitizer_get_current_allocated_bytes != nullptr)
+    bytes = static_cast<double>(__sanitizer_get_current_allocated_bytes());
+#endif
+  if (bytes < 0) return info.Env().Null();
+  return Napi::Number::New(info.Env(), bytes);
+}
 
-NAPI_MODULE_INIT() {
-  const napi_property_descriptor exported[] = {
-      {"trim", nullptr, trim, nullptr, nullptr, nullptr, napi_default, nullptr},
-      {"inUse", nullptr, inUse, nullptr, nullptr, nullptr, napi_default,
-       nullptr},
-  };
-  napi_define_properties(env, exports, sizeof exported / sizeof exported[0],
-                         exported);
+static Napi::Object Init(Napi::Env env, Napi::Object exports) {
+  exports.Set("trim", Napi::Function::New(env, Trim, "trim"));
+  exports.Set("inUse", Napi::Function::New(env, InUse, "inUse"));
   return exports;
 }
+
+NODE_API_MODULE(heap_probe, Init)
