@@ -38,7 +38,7 @@ const OK = '【预激活】成功！\n';
 const PRE_CASES = [
   [['k.key'], {}, sequence(undefined, '6'), OK, 0],
   [['k.key', 'logs', '3'], {}, sequence('logs', '3'), `cc_logPath: logs\n${OK}`, 0],
-  [['k.key', 'logs', 3], {}, sequence('logs', '6'), `cc_logPath: logs\n${OK}`, 0], // not a string: ignored
+  [['k.key', 'logs', 3, 'extra'], {}, sequence('logs', '6'), `cc_logPath: logs\n${OK}`, 0], // not a string, extra: ignored
   [['k.key'], { code: -1 }, sequence(undefined, '6', -1), `【预激活】执行失败：0XFFFFFFFF(${sdk.errorText(-1)})\n`, -1],
   [['k.key'], { code: -2, text: null }, sequence(undefined, '6', -2), '【预激活】执行失败：0XFFFFFFFE()\n', -2],
 ];

@@ -83,25 +83,4 @@ module.exports = {
     plugin.finish();
     return { report, info };
   },
-
-  // Methods with their required arguments, optional ones left out or extra
-  // ones added (the other methods' extra arguments: the tests of each): what
-  // each returned or threw.
-  async passingCalls({ plugin }) {
-    const fn = () => {};
-    const calls = [
-      ['preActivate', 'k.key', 'logs', 6, 'extra'], ['setKeyFilePath', 'k.key', 5], ['setCustomConfig', 'logLevel', '1', 5],
-      ['init', 1, 'a', 'b', 'host', 80, 'extra'], ['auth_pubkey', NaN, 'a', 'b', 'host', 80, 'extra'],
-      ['applyKeyWithGroupID', 'a', 'b', 'extra'], ['setLogCallback', fn, 'extra'],
-      ['setEventCallback', 'onCaptureError', fn, 'extra'], ['finish', 'x'],
-    ];
-    return Promise.all(calls.map(async ([method, ...args]) => {
-      try {
-        const value = await plugin[/** @type {string} */ (method)](...args);
-        return { method, type: typeof value, code: typeof value?.code, message: value?.message };
-      } catch (err) {
-        return { method, type: 'refused', message: err?.message };
-      }
-    }));
-  },
 };
