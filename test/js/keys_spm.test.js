@@ -1,16 +1,15 @@
 'use strict';
-// reportSPMWithSignPubkey, getSPMKeyInfo, reFillKey and reFillKeySync (their
-// argument faults: catalogue.test.js).
+// reportSPMWithSignPubkey and getSPMKeyInfo (their argument faults:
+// catalogue.test.js; the refills: session_auth.test.js, with the token they send).
 const { test, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
 const sdk = require('../helpers/sdk');
-const { runScenario, runValue } = require('../helpers/scenario');
+const { runScenario } = require('../helpers/scenario');
 const { VarnKtPlugin } = require('../..');
 
 sdk.tempCwd();
 const plugin = new VarnKtPlugin();
 beforeEach(() => sdk.reset());
-const fault = (code) => ({ code, message: sdk.errorText(code) });
 
 // A getSPMKeyInfo output record: texts as given (no NUL added), counters little-endian.
 function infoRecord({ keyTag = '', keySource = '', counters = [0, 0, 0] }) {
@@ -56,17 +55,4 @@ test('in a session: reports log four records before the SDK call and send 18000;
   assert.equal(stdout.toString(), `【预激活】成功！\n${'【签名公钥上报】上报成功\n'.repeat(2)}` +
     '【签名公钥上报】上报失败：返回-5签名公钥无效\n【签名公钥上报】上报失败：返回12\n' +
     '【密钥信息】获取失败，返回：0XFFFFFFFF（模块不存在）\n【密钥信息】获取失败，返回：0X2A（）\n');
-});
-
-test('refills: the login token, or null after finish, and the numbers reach the SDK; the token is read when the call runs', () => {
-  const value = runValue('keys', 'refill');
-  for (const name of ['reFillKey', 'reFillKeySync']) {
-    // With the SDK thread, calls reach the SDK in call order: a reFillKey before the finish called after it.
-    const beforeFinish = name === 'reFillKey' && process.env.VARN_SDK_THREAD !== '1' ? null : 'session-token';
-    assert.deepEqual(value[name], {
-      results: [{ code: 0, message: '重新填充密钥成功' }, fault(sdk.CODES.REFILL_AMOUNT_INVALID), { code: -7, message: '' },
-        fault(sdk.CODES.NOT_INITIALISED)],
-      sent: [['session-token', 2, 3], ['session-token', 2147483648, 1], ['session-token', 2, 3], [beforeFinish, 1, 1], [null, 2, 3]],
-    }, name);
-  }
 });

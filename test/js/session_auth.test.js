@@ -1,7 +1,7 @@
 'use strict';
 // preActivate, init, auth, auth_pubkey and finish (argument faults:
-// catalogue.test.js): SDK calls, results, login records, token state, console
-// lines, and the promise-and-worker frame of the promise methods.
+// catalogue.test.js): SDK calls, results, login records, the token the refills
+// send, console lines, and the promise-and-worker frame of the promise methods.
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const asyncHooks = require('node:async_hooks');
@@ -54,14 +54,10 @@ test('preActivate converts both paths to the ANSI code page, not the key type', 
   skip: process.platform === 'win32' && 'the code page is the system one on Windows',
 }, () => {
   const { stdout, value, stderr } = runScenario('session', 'preActivateAnsi', { env: { VARN_ANSI_CODEPAGE: 'GBK' } });
-  assert.ok(value, stderr);
-  const bytes = (hex) => Buffer.from(hex, 'hex');
-  const setting = (key) => bytes(value.settings.find(([k]) => bytes(k).toString() === key)[1]);
-  const gbk = new TextDecoder('gbk');
-  assert.equal(gbk.decode(setting('logDir')), '日志');
-  assert.equal(gbk.decode(bytes(value.path)), '密钥.key');
-  assert.deepEqual(setting('UkeyType'), Buffer.from('类型'));
-  assert.deepEqual(stdout, Buffer.concat([Buffer.from('cc_logPath: '), setting('logDir'), Buffer.from(`\n${OK}`)]));
+  const hex = (text) => Buffer.from(text).toString('hex');
+  const logDir = 'c8d5d6be'; // 日志 in GBK, as 密钥 is c3dcd4bf
+  assert.deepEqual([value, stdout.toString('hex')], [{ settings: [[hex('logDir'), logDir], [hex('UkeyType'), hex('类型')]],
+    path: `c3dcd4bf${hex('.key')}` }, hex('cc_logPath: ') + logDir + hex(`\n${OK}`)], stderr);
 });
 
 // The login records as [first, second, third, host, port]; a field's text up
@@ -91,50 +87,61 @@ test('auth and auth_pubkey: result objects, and the console line of a failed aut
     `【认证】入网测试失败，返回：0X80000001（${sdk.errorText(TOP_BIT)}）`, '【认证】入网测试失败，返回：0X4（）\n'].join('\n'));
 });
 
-test('auth_pubkey logs in with the login records; the token is the last login\'s, or what a failed one left', async () => {
-  assert.equal((await plugin.init(1, 'u', 'd')).code, 0);
-  const { token, code } = await plugin.auth_pubkey(1.9, 'a'.repeat(100), 'dept', 'kms.example.org', 65537);
-  assert.equal(code, 0);
-  const [server, user, ...outs] = sdk.callsOf('QCF_Auth_pubkey_WithInfo')[0].args;
-  assert.deepEqual([...records(server, user), outs], [1, 'a'.repeat(63), 'dept', 'kms.example.org', 1, [true, true]]);
-  assert.equal(plugin.reFillKeySync('a', 1, 2).code, 0);
-  sdk.script('QCF_Auth', { code: -3, token: 'left-by-sdk' });
-  assert.equal((await plugin.auth('ignored', 1)).token, '');
-  plugin.reFillKeySync('a', 1, 2);
-  // A scripted token becoming the session's: keys_spm.test.js.
-  assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args.slice(0, 2)), [[token, 1], ['left-by-sdk', 1]]);
-});
-
-test('init: the login records reach QCF_Init, each after useInputCspInfo', async () => {
-  // [arguments, records as QCF_Init receives them]
+test('init and auth_pubkey hand the login records to the SDK, init after setting useInputCspInfo', async () => {
+  // [arguments, records as the SDK receives them]
   for (const [args, expected] of [
     [[7, 'user', 'dept'], [7, 'user', 'dept', 'keyserver.varnkt.local', 18000]],
     [[7, 'user', 'dept', 'kms.example.org', 443], [7, 'user', 'dept', 'kms.example.org', 443]],
     [[-1, 'u', 'd', 'h', 70000], [4294967295, 'u', 'd', 'h', 4464]], // ports keep their low 16 bits
     [[2.7, 'a'.repeat(100), 't'.repeat(31), 'h'.repeat(31)], [2, 'a'.repeat(63), 't'.repeat(31), 'h'.repeat(31), 18000]],
   ]) {
-    const before = sdk.calls().length;
+    sdk.clearCalls();
     assert.deepEqual(await plugin.init(...args), { code: 0, message: 'initialization successful' });
-    const calls = sdk.calls().slice(before);
-    const [custom, { args: [server, user, csp] }] = calls;
-    assert.deepEqual([...calls.map((call) => call.name), ...custom.args], ['QCF_Custom', 'QCF_Init', 'useInputCspInfo', 'true']);
-    assert.deepEqual(records(server, user), expected, String(args));
-    assert.equal(csp.subarray(16, 25).toString('latin1'), '40615237\0');
+    assert.equal((await plugin.auth_pubkey(...args)).code, 0);
+    const [custom, init, login] = sdk.calls();
+    assert.deepEqual([sdk.names(), custom.args, init.args[2].subarray(16, 25).toString('latin1'), login.args.slice(2)],
+      [['QCF_Custom', 'QCF_Init', 'QCF_Auth_pubkey_WithInfo'], ['useInputCspInfo', 'true'], '40615237\0', [true, true]]);
+    for (const call of [init, login]) assert.deepEqual(records(...call.args), expected, `${call.name} ${args}`);
   }
 });
 
-test('init resolves with the SDK code and text when QCF_Init fails; finish forgets the token, even when it fails', async () => {
+test('init resolves with the SDK code and text when QCF_Init fails', async () => {
   sdk.script('QCF_Init', { code: -3 });
   assert.deepEqual(await plugin.init(1, 'u', 'd'), { code: -3, message: sdk.errorText(-3) });
   ['QCF_Init', 'QCF_ErrMessage'].forEach((name, i) => sdk.script(name, [{ code: 5 }, { text: null }][i]));
   assert.deepEqual(await plugin.init(1, 'u', 'd'), { code: 5, message: '' });
-  // finish forgetting the token after a success: keys_spm.test.js.
-  await plugin.init(1, 'u', 'd');
-  await plugin.auth_pubkey(1, 'u', 'd');
-  sdk.script('QCF_Finish', { code: -2 });
-  assert.equal(plugin.finish(), -2);
-  plugin.reFillKeySync('a', 1, 2);
-  assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args[0]), [null]);
+});
+
+// Each refill method after a login of its own; the token is read when the call runs.
+test('refills send the numbers and the session token: the login\'s, null after finish (even a failed one), what a failed login left', async () => {
+  const fault = (code) => ({ code, message: sdk.errorText(code) });
+  for (const [name, login, args] of [['reFillKey', 'QCF_Auth', []], ['reFillKeySync', 'QCF_Auth_pubkey_WithInfo', [1, 'u', 'd']]]) {
+    sdk.clearCalls();
+    await plugin.init(1, 'u', 'd');
+    sdk.script(login, { token: 'session-token' }); // the session takes a scripted token as its own
+    await plugin[login === 'QCF_Auth' ? 'auth' : 'auth_pubkey'](...args);
+    const results = [await plugin[name]('ignored text', 2, 3, 'extra'), await plugin[name]('', 2 ** 31, 1.9)];
+    sdk.script('QCF_ReFillKey', { code: -7 });
+    sdk.script('QCF_ErrMessage', { text: null });
+    results.push(await plugin[name]('', 2, 3));
+    const beforeFinish = plugin[name]('', 1, 1);
+    plugin.finish();
+    await beforeFinish;
+    results.push(await plugin[name]('', 2, 3));
+    await plugin.init(1, 'u', 'd');
+    sdk.script('QCF_Auth', { code: -3, token: 'left-by-sdk' });
+    await plugin.auth('ignored', 1);
+    await plugin[name]('', 4, 4);
+    sdk.script('QCF_Finish', { code: -2 });
+    assert.equal(plugin.finish(), -2);
+    await plugin[name]('', 5, 5);
+    assert.deepEqual(results, [{ code: 0, message: '重新填充密钥成功' }, fault(sdk.CODES.REFILL_AMOUNT_INVALID), { code: -7, message: '' },
+      fault(sdk.CODES.NOT_INITIALISED)], name);
+    // With the SDK thread, calls reach the SDK in call order: a reFillKey before the finish called after it.
+    const atFinish = name === 'reFillKey' && !SDK_THREAD ? null : 'session-token';
+    assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args), [['session-token', 2, 3], ['session-token', 2147483648, 1],
+      ['session-token', 2, 3], [atFinish, 1, 1], [null, 2, 3], ['left-by-sdk', 4, 4], [null, 5, 5]], name);
+  }
 });
 
 const VALID = { init: [1, 'u', 'd'], auth: [], auth_pubkey: [1, 'u', 'd'] };

@@ -36,26 +36,6 @@ module.exports = {
     return { created, createArgs, applied, failed, groupCalls: groupCalls.map((call) => [call.name, call.args]) };
   },
 
-  // Both refill methods with a scripted login token, with a failure without
-  // an SDK text, one called just before finish, then after it.
-  async refill({ plugin, sdk }) {
-    const out = {};
-    for (const name of ['reFillKey', 'reFillKeySync']) {
-      sdk.reset();
-      sdk.script('QCF_Auth', { token: 'session-token' });
-      await openSession(plugin);
-      const results = [await plugin[name]('ignored text', 2, 3, 'extra'), await plugin[name]('', 2 ** 31, 1.9)];
-      sdk.script('QCF_ReFillKey', { code: -7 });
-      sdk.script('QCF_ErrMessage', { text: null });
-      results.push(await plugin[name]('', 2, 3));
-      const beforeFinish = plugin[name]('', 1, 1);
-      plugin.finish();
-      await beforeFinish;
-      out[name] = { results: [...results, await plugin[name]('', 2, 3)], sent: sdk.callsOf('QCF_ReFillKey').map((call) => call.args) };
-    }
-    return out;
-  },
-
   // In one session: two reports, the first looked at when the method returns,
   // then scripted failures with and without an SDK text; then the simulator's
   // SPM key info record and two scripted failures.

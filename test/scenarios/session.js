@@ -16,7 +16,7 @@ module.exports = {
 
   preActivateAnsi({ plugin, sdk }) {
     plugin.preActivate('密钥.key', '日志', '类型');
-    return { settings: hex(sdk, 'QCF_Custom'), path: hex(sdk, 'QCF_SetKeyFilePath')[0][0] };
+    return { settings: hex(sdk, 'QCF_Custom').slice(0, 2), path: hex(sdk, 'QCF_SetKeyFilePath')[0][0] };
   },
 
   // args: [[login script, QCF_ErrMessage script], ...] for auth, then for
