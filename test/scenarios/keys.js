@@ -1,6 +1,6 @@
 'use strict';
-// Scenarios of the keys_*.test.js and catalogue.test.js files, each in a
-// process of its own: pre-activation and some key methods print console lines.
+// The scenario of keys_spm.test.js, in a process of its own as pre-activation
+// and reports print console lines; and the log filter of the keys tests.
 const fs = require('node:fs');
 const { openSession } = require('../helpers/session');
 
@@ -10,32 +10,6 @@ const addonLog = () => (fs.existsSync('log.txt') ? fs.readFileSync('log.txt', 'u
 
 module.exports = {
   addonLog, // not a scenario: the tests' own filter
-  // Both fill methods in a session: the simulator writes the soft key file, then refuses to overwrite it.
-  async fill({ plugin, sdk }) {
-    const { token } = await openSession(plugin);
-    const arg = { serverAddr: 'kms', port: 8443, serverType: 2, userTokenHandle: token, overWriteFlag: 1,
-      fillkeyItem: { appName: 'app', keyLen: 16, softkeyPath: 'soft.key' } };
-    const results = [await plugin.fillKey(arg), fs.existsSync('soft.key'), plugin.fillKeySync(arg), plugin.fillKeySync({ ...arg, overWriteFlag: 0 }),
-      await plugin.fillKey({ ...arg, overWriteFlag: 0 })];
-    plugin.finish();
-    return { results, exists: sdk.CODES.SOFT_KEY_EXISTS, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
-  },
-
-  // A group made from refilled key material, its key applied and exported.
-  async groups({ plugin, sdk }) {
-    await openSession(plugin);
-    await plugin.reFillKey('', 4, 256);
-    const created = Object.entries(await plugin.createGroup('组 first', -Infinity, 'third', 'extra'));
-    const { groupId } = Object.fromEntries(created);
-    const applied = Object.entries(await plugin.applyKeyWithGroupID(groupId, 'second'));
-    sdk.script('QCF_ApplyKeyWithGroupID', { code: -3, nullHandle: true });
-    const failed = await plugin.applyKeyWithGroupID('x', 'y');
-    plugin.finish();
-    const createArgs = sdk.callsOf('QCF_CreateGroup')[0].args.map((arg) => (Buffer.isBuffer(arg) ? arg.toString('hex') : arg));
-    const groupCalls = sdk.calls().filter((call) => /^QCF_(ApplyKeyWithGroupID|ExportKey)$/.test(call.name));
-    return { created, createArgs, applied, failed, groupCalls: groupCalls.map((call) => [call.name, call.args]) };
-  },
-
   // In one session: two reports, the first looked at when the method returns,
   // then scripted failures with and without an SDK text; then the simulator's
   // SPM key info record and two scripted failures.
