@@ -76,12 +76,14 @@ const CASES = [
 ];
 
 // Only a failed auth_pubkey prints; a failed auth, init or finish does not.
-test('auth and auth_pubkey: result objects, and the console line of a failed auth_pubkey', () => {
+test('auth, auth_pubkey and a failed init: result objects, and the console line of a failed auth_pubkey', () => {
   const { stdout, value, status, stderr } = runScenario('session', 'logins', { args: CASES.map(([login, text]) => [login, text]) });
   assert.equal(status, 0, stderr);
   const expected = CASES.map(([, , [token, tokenValidSeconds, code, message]]) => ({ token, tokenValidSeconds, code, message }));
   // As JSON, to compare the key order too; the simulator's tokens are random.
-  assert.equal(JSON.stringify(value).replace(/tok-[0-9A-F]{32}/gi, 'tok-*'), JSON.stringify([...expected, ...expected]));
+  const init = { code: -3, message: sdk.errorText(-3) };
+  assert.equal(JSON.stringify(value).replace(/tok-[0-9A-F]{32}/gi, 'tok-*'),
+    JSON.stringify([...expected, ...expected, init, -3, { ...init, message: '' }]));
   // %#X shows the code's 32 bits unsigned; the parentheses are full-width.
   assert.equal(stdout.toString('utf8'), [`${OK}【认证】入网测试失败，返回：0XFFFFFFFD（${sdk.errorText(-3)}）`,
     `【认证】入网测试失败，返回：0X80000001（${sdk.errorText(TOP_BIT)}）`, '【认证】入网测试失败，返回：0X4（）\n'].join('\n'));
@@ -103,13 +105,6 @@ test('init and auth_pubkey hand the login records to the SDK, init after setting
       [['QCF_Custom', 'QCF_Init', 'QCF_Auth_pubkey_WithInfo'], ['useInputCspInfo', 'true'], '40615237\0', [true, true]]);
     for (const call of [init, login]) assert.deepEqual(records(...call.args), expected, `${call.name} ${args}`);
   }
-});
-
-test('init resolves with the SDK code and text when QCF_Init fails', async () => {
-  sdk.script('QCF_Init', { code: -3 });
-  assert.deepEqual(await plugin.init(1, 'u', 'd'), { code: -3, message: sdk.errorText(-3) });
-  ['QCF_Init', 'QCF_ErrMessage'].forEach((name, i) => sdk.script(name, [{ code: 5 }, { text: null }][i]));
-  assert.deepEqual(await plugin.init(1, 'u', 'd'), { code: 5, message: '' });
 });
 
 // Each refill method after a login of its own; the token is read when the call runs.

@@ -20,7 +20,8 @@ module.exports = {
   },
 
   // args: [[login script, QCF_ErrMessage script], ...] for auth, then for
-  // auth_pubkey; then a failing init and finish, which print nothing.
+  // auth_pubkey; then failing inits (the second without an SDK text) and
+  // finish, which print nothing.
   async logins({ plugin, sdk, args }) {
     plugin.preActivate('k.key');
     await plugin.init(1, 'u', 'd');
@@ -32,10 +33,10 @@ module.exports = {
         results.push(await plugin[method](...callArgs));
       }
     }
-    ['QCF_Init', 'QCF_Finish'].forEach((name) => sdk.script(name, { code: -3 }));
-    await plugin.init(1, 'u', 'd');
-    plugin.finish();
-    return results;
+    ['QCF_Init', 'QCF_Finish', 'QCF_Init'].forEach((name) => sdk.script(name, { code: -3 }));
+    results.push(await plugin.init(1, 'u', 'd'), plugin.finish());
+    sdk.script('QCF_ErrMessage', { text: null });
+    return [...results, await plugin.init(1, 'u', 'd')];
   },
 
   // With fail_thread_start preloaded: no thread can be started.
