@@ -16,15 +16,15 @@ const ADDON_PATH = path.join(sdk.BUILD_DIR, 'Release', 'VarnKtPlugin.node');
 const addonExports = require(ADDON_PATH);
 const { VarnKtPlugin } = require(sdk.ROOT);
 
-// Every method in the class's order, with arguments that pass every check.
+// Every method in the class's order, with arguments that pass every check (extra ones for some: ignored).
 const fill = { serverAddr: 'h', port: 1, serverType: 1, userTokenHandle: 't', overWriteFlag: 0,
   fillkeyItem: { appName: 'a', keyLen: 1, softkeyPath: 'k' } };
 const VALID_ARGS = {
   preActivate: ['k.key'], reportSPMWithSignPubkey: ['a', 'b', 1], setKeyFilePath: ['k.key'],
   setCustomConfig: ['logLevel', '1'], init: [1, 'a', 'b'], auth_pubkey: [1, 'a', 'b'], auth: [],
-  fillKey: [fill], fillKeySync: [fill], finish: [], getSPMKeyInfo: ['a', 'b'], reFillKey: ['a', 1, 2],
+  fillKey: [fill], fillKeySync: [fill], finish: ['x'], getSPMKeyInfo: ['a', 'b'], reFillKey: ['a', 1, 2],
   reFillKeySync: ['a', 1, 2], createGroup: ['a', 1, 'b'], applyKeyWithGroupID: ['a', 'b'], hello: ['abc'],
-  setLogCallback: [() => {}], setEventCallback: ['onCaptureError', () => {}], removeEventCallback: ['onCaptureError'],
+  setLogCallback: [() => {}, 'extra'], setEventCallback: ['onCaptureError', () => {}, 'extra'], removeEventCallback: ['onCaptureError'],
 };
 const METHODS = Object.keys(VALID_ARGS);
 

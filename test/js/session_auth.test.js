@@ -93,7 +93,7 @@ test('init and auth_pubkey hand the login records to the SDK, init after setting
   // [arguments, records as the SDK receives them]
   for (const [args, expected] of [
     [[7, 'user', 'dept'], [7, 'user', 'dept', 'keyserver.varnkt.local', 18000]],
-    [[7, 'user', 'dept', 'kms.example.org', 443], [7, 'user', 'dept', 'kms.example.org', 443]],
+    [[NaN, 'user', 'dept', 'kms.example.org', 443, 'extra'], [0, 'user', 'dept', 'kms.example.org', 443]],
     [[-1, 'u', 'd', 'h', 70000], [4294967295, 'u', 'd', 'h', 4464]], // ports keep their low 16 bits
     [[2.7, 'a'.repeat(100), 't'.repeat(31), 'h'.repeat(31)], [2, 'a'.repeat(63), 't'.repeat(31), 'h'.repeat(31), 18000]],
   ]) {

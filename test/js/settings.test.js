@@ -31,8 +31,8 @@ test('setCustomConfig hands over UTF-8 and logs nothing; setKeyFilePath hands ov
     const sdkName = { setCustomConfig: 'QCF_Custom', setKeyFilePath: 'QCF_SetKeyFilePath' };
     const cases = [
       // [code page, method, arguments, scripted code, bytes the SDK receives]
-      ['CP1252', 'setCustomConfig', ['日志目录', 'C:\\Müller\\密钥'], -2147483648, [Buffer.from('日志目录'), Buffer.from('C:\\Müller\\密钥')]],
-      [undefined, 'setKeyFilePath', ['D:/密钥/ü.key'], 0x0a000001, [Buffer.from('D:/密钥/ü.key')]],
+      ['CP1252', 'setCustomConfig', ['日志目录', 'C:\\Müller\\密钥', 5], -2147483648, [Buffer.from('日志目录'), Buffer.from('C:\\Müller\\密钥')]],
+      [undefined, 'setKeyFilePath', ['D:/密钥/ü.key', 5], 0x0a000001, [Buffer.from('D:/密钥/ü.key')]],
       ['GBK', 'setKeyFilePath', ['D:/密钥/a.key'], 0, [Buffer.from([...Buffer.from('D:/'), 0xc3, 0xdc, 0xd4, 0xbf, ...Buffer.from('/a.key')])]],
       // Characters CP1252 lacks become "?"; a lone surrogate arrives as U+FFFD.
       ['CP1252', 'setKeyFilePath', ['C:/Müller/€/密.key'], 0,
