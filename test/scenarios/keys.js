@@ -11,8 +11,8 @@ const addonLog = () => (fs.existsSync('log.txt') ? fs.readFileSync('log.txt', 'u
 module.exports = {
   addonLog, // not a scenario: the tests' own filter
   // In one session: two reports, the first looked at when the method returns,
-  // then scripted failures with and without an SDK text; then the simulator's
-  // SPM key info record and two scripted failures.
+  // then scripted failures with and without an SDK text; then getSPMKeyInfo
+  // once as the simulator answers and twice failing.
   async spm({ plugin, sdk, args: [partial] }) {
     await openSession(plugin);
     const pending = plugin.reportSPMWithSignPubkey('签名 a', 'pubkey b', 5, 'extra');
@@ -26,14 +26,14 @@ module.exports = {
     }
     const sent = sdk.callsOf('QCF_ReportSPMWithSignPubkey').map((call) => call.args);
     const report = { atReturn, results, sent, log: addonLog().length, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
-    const info = [await plugin.getSPMKeyInfo('a', 'b')];
-    sdk.script('QCF_GetSPMKeyInfo', { code: -1, bytes: Buffer.from(partial, 'hex') });
-    sdk.script('QCF_ErrMessage', { text: '模块不存在' });
-    info.push(await plugin.getSPMKeyInfo('a', 'b'));
-    // The SDK writes nothing and has no text for its code.
-    sdk.script('QCF_GetSPMKeyInfo', { code: 0x2a, bytes: Buffer.alloc(0) });
-    sdk.script('QCF_ErrMessage', { text: null });
-    info.push(await plugin.getSPMKeyInfo('a', 'b'));
+    await plugin.getSPMKeyInfo('a', 'b'); // its values: simulator.test.js
+    const info = [];
+    // The second writes nothing and has no SDK text for its code.
+    for (const [code, bytes, text] of [[-1, Buffer.from(partial, 'hex'), '模块不存在'], [0x2a, Buffer.alloc(0), null]]) {
+      sdk.script('QCF_GetSPMKeyInfo', { code, bytes });
+      sdk.script('QCF_ErrMessage', { text });
+      info.push(await plugin.getSPMKeyInfo('a', 'b'));
+    }
     plugin.finish();
     return { report, info };
   },
