@@ -98,8 +98,7 @@ test('every argument fault is reported as its row says, and no SDK call is made'
         let state = 'pending';
         plugin[method](...args).then(() => (state = 'resolved'), (reason) => (state = reason));
         await Promise.resolve();
-        assert.equal(Object.getPrototypeOf(state), Object.prototype, `rejected at once, not ${state}`);
-        assert.deepEqual(Object.entries(state), [['code', -1], ['message', message]]);
+        assert.deepEqual([Object.getPrototypeOf(state), Object.entries(state)], [Object.prototype, [['code', -1], ['message', message]]]);
       } else {
         assert.throws(() => plugin[method](...args), (err) =>
           assert.deepEqual([err.constructor.name, err.message, 'code' in err], [how, message, false]) ?? true);
