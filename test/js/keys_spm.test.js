@@ -34,18 +34,16 @@ test('getSPMKeyInfo: the query texts up to their full widths in zeroed fields; s
 
 test('in a session: reports log four records before the SDK call and send 18000; failures resolve with the SDK text (and the record as left) and print a line', () => {
   const partial = infoRecord({ keyTag: 'partial' }).toString('hex');
-  const { status, stderr, stdout, value: { report, info } } = runScenario('keys', 'spm', { args: [partial] });
-  assert.equal(status, 0, stderr);
+  const { status, stderr, stdout, value } = runScenario('keys', 'spm', { args: [partial] });
   const sent = ['a', 'b', 18000];
-  assert.deepEqual(report, {
+  const empty = { keyTag: '', keySource: '', totalKeySize: 0, usedKeySize: 0, keyBasePostion: 0 };
+  assert.deepEqual([status, value], [0, { report: {
     atReturn: { log: ['签名 a', 'pubkey b', '签名 a', 'pubkey b'], calls: 0 },
     results: [{ code: 0, message: 'succ' }, { code: 0, message: 'succ' }, { code: -5, message: '签名公钥无效' }, { code: 12, message: '' }],
     sent: [['签名 a', 'pubkey b', 18000], sent, sent, sent],
     log: 16,
     errMessageCalls: 2, // one per failure, shared by the line and the result
-  });
-  const empty = { keyTag: '', keySource: '', totalKeySize: 0, usedKeySize: 0, keyBasePostion: 0 };
-  assert.deepEqual(info, [{ ...empty, keyTag: 'partial', code: -1, message: '模块不存在' }, { ...empty, code: 0x2a, message: '' }]);
+  }, info: [{ ...empty, keyTag: 'partial', code: -1, message: '模块不存在' }, { ...empty, code: 0x2a, message: '' }] }], stderr);
   // A failed report prints the code and the SDK text unseparated; a successful getSPMKeyInfo prints nothing.
   assert.equal(stdout.toString(), `【预激活】成功！\n${'【签名公钥上报】上报成功\n'.repeat(2)}` +
     '【签名公钥上报】上报失败：返回-5签名公钥无效\n【签名公钥上报】上报失败：返回12\n' +
