@@ -83,8 +83,7 @@ const CATALOGUE = [
   ['setEventCallback', 'Error', [[], S1], [[5, fn], S1], [['onCaptureError'], wrong('second', 'function expected')],
     [['onCaptureError', 'handler'], wrong('second', 'function expected')]],
 ];
-const ROWS = CATALOGUE.flatMap(([method, how, ...rows]) =>
-  rows.map(([args, message]) => ({ method, args, how, message })));
+const ROWS = CATALOGUE.flatMap(([method, how, ...rows]) => rows.map(([args, message]) => ({ method, args, how, message })));
 
 test('every argument fault is reported as its row says, and no SDK call is made', async (t) => {
   const plugin = new VarnKtPlugin();

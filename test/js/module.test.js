@@ -1,7 +1,6 @@
 'use strict';
-// The add-on's exports, class, prototype, hello and receiver check, what its
-// file exports, and index.d.ts against it all (how it finds libqcf:
-// entry.test.js and probe_sdk.test.js load it beside another libqcf).
+// The add-on's exports, class, prototype, hello and receiver check, what its file exports, and index.d.ts
+// against it all (how it finds libqcf: entry.test.js and probe_sdk.test.js load it beside another libqcf).
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const { execFileSync } = require('node:child_process');
