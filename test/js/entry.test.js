@@ -45,9 +45,8 @@ for (const [name, files, skip, says] of [
 ]) {
   test(name, { skip }, () => {
     const { dir, isError, message } = loadPackage(files);
-    assert.equal(isError, true);
-    for (const text of says(dir)) assert.ok(typeof text === 'string' ? message.includes(text) : text.test(message), message);
-    assert.equal(/has not been built/.test(message), Object.keys(files).length === 0, message);
+    const unsaid = says(dir).filter((text) => (typeof text === 'string' ? !message.includes(text) : !text.test(message)));
+    assert.deepEqual([isError, unsaid, /has not been built/.test(message)], [true, [], Object.keys(files).length === 0], message);
   });
 }
 

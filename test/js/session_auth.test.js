@@ -1,7 +1,7 @@
 'use strict';
 // preActivate, init, auth, auth_pubkey and finish (argument faults:
-// catalogue.test.js): SDK calls, results, login records, token state, console
-// lines, and the promise-and-worker frame of the promise methods.
+// catalogue.test.js): SDK calls, results, login records, the token the refills
+// send, console lines, and the promise-and-worker frame of the promise methods.
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const asyncHooks = require('node:async_hooks');
@@ -38,30 +38,25 @@ const OK = '【预激活】成功！\n';
 const PRE_CASES = [
   [['k.key'], {}, sequence(undefined, '6'), OK, 0],
   [['k.key', 'logs', '3'], {}, sequence('logs', '3'), `cc_logPath: logs\n${OK}`, 0],
-  [['k.key', 'logs', 3], {}, sequence('logs', '6'), `cc_logPath: logs\n${OK}`, 0], // not a string: ignored
+  [['k.key', 'logs', 3, 'extra'], {}, sequence('logs', '6'), `cc_logPath: logs\n${OK}`, 0], // not a string, extra: ignored
   [['k.key'], { code: -1 }, sequence(undefined, '6', -1), `【预激活】执行失败：0XFFFFFFFF(${sdk.errorText(-1)})\n`, -1],
   [['k.key'], { code: -2, text: null }, sequence(undefined, '6', -2), '【预激活】执行失败：0XFFFFFFFE()\n', -2],
 ];
 
 test('preActivate: SDK calls in order, console lines and the returned code', () => {
   const { stdout, value, stderr } = runScenario('session', 'preActivate', { args: PRE_CASES.map(([args, script]) => [args, script]) });
-  assert.ok(value, stderr);
-  PRE_CASES.forEach(([args, , calls, , code], i) => assert.deepEqual(value[i], { code, calls }, String(args)));
-  assert.deepEqual([stdout.toString('utf8'), stderr], [PRE_CASES.map((c) => c[3]).join(''), '']);
+  assert.deepEqual([value, stdout.toString('utf8'), stderr],
+    [PRE_CASES.map(([, , calls, , code]) => ({ code, calls })), PRE_CASES.map((c) => c[3]).join(''), '']);
 });
 
 test('preActivate converts both paths to the ANSI code page, not the key type', {
   skip: process.platform === 'win32' && 'the code page is the system one on Windows',
 }, () => {
   const { stdout, value, stderr } = runScenario('session', 'preActivateAnsi', { env: { VARN_ANSI_CODEPAGE: 'GBK' } });
-  assert.ok(value, stderr);
-  const bytes = (hex) => Buffer.from(hex, 'hex');
-  const setting = (key) => bytes(value.settings.find(([k]) => bytes(k).toString() === key)[1]);
-  const gbk = new TextDecoder('gbk');
-  assert.equal(gbk.decode(setting('logDir')), '日志');
-  assert.equal(gbk.decode(bytes(value.path)), '密钥.key');
-  assert.deepEqual(setting('UkeyType'), Buffer.from('类型'));
-  assert.deepEqual(stdout, Buffer.concat([Buffer.from('cc_logPath: '), setting('logDir'), Buffer.from(`\n${OK}`)]));
+  const hex = (text) => Buffer.from(text).toString('hex');
+  const logDir = 'c8d5d6be'; // 日志 in GBK, as 密钥 is c3dcd4bf
+  assert.deepEqual([value, stdout.toString('hex')], [{ settings: [[hex('logDir'), logDir], [hex('UkeyType'), hex('类型')]],
+    path: `c3dcd4bf${hex('.key')}` }, hex('cc_logPath: ') + logDir + hex(`\n${OK}`)], stderr);
 });
 
 // The login records as [first, second, third, host, port]; a field's text up
@@ -80,77 +75,81 @@ const CASES = [
 ];
 
 // Only a failed auth_pubkey prints; a failed auth, init or finish does not.
-test('auth and auth_pubkey: result objects, and the console line of a failed auth_pubkey', () => {
+test('auth, auth_pubkey and a failed init: result objects, and the console line of a failed auth_pubkey', () => {
   const { stdout, value, status, stderr } = runScenario('session', 'logins', { args: CASES.map(([login, text]) => [login, text]) });
-  assert.equal(status, 0, stderr);
   const expected = CASES.map(([, , [token, tokenValidSeconds, code, message]]) => ({ token, tokenValidSeconds, code, message }));
   // As JSON, to compare the key order too; the simulator's tokens are random.
-  assert.equal(JSON.stringify(value).replace(/tok-[0-9A-F]{32}/gi, 'tok-*'), JSON.stringify([...expected, ...expected]));
+  const init = { code: -3, message: sdk.errorText(-3) };
+  assert.equal(JSON.stringify([status, value]).replace(/tok-[0-9A-F]{32}/gi, 'tok-*'),
+    JSON.stringify([0, [...expected, ...expected, init, -3, { ...init, message: '' }]]), stderr);
   // %#X shows the code's 32 bits unsigned; the parentheses are full-width.
   assert.equal(stdout.toString('utf8'), [`${OK}【认证】入网测试失败，返回：0XFFFFFFFD（${sdk.errorText(-3)}）`,
     `【认证】入网测试失败，返回：0X80000001（${sdk.errorText(TOP_BIT)}）`, '【认证】入网测试失败，返回：0X4（）\n'].join('\n'));
 });
 
-test('auth_pubkey logs in with the login records; the token is the last login\'s, or what a failed one left', async () => {
-  assert.equal((await plugin.init(1, 'u', 'd')).code, 0);
-  const { token, code } = await plugin.auth_pubkey(1.9, 'a'.repeat(100), 'dept', 'kms.example.org', 65537);
-  assert.equal(code, 0);
-  const [server, user, ...outs] = sdk.callsOf('QCF_Auth_pubkey_WithInfo')[0].args;
-  assert.deepEqual([...records(server, user), outs], [1, 'a'.repeat(63), 'dept', 'kms.example.org', 1, [true, true]]);
-  assert.equal(plugin.reFillKeySync('a', 1, 2).code, 0);
-  sdk.script('QCF_Auth', { code: -3, token: 'left-by-sdk' });
-  assert.equal((await plugin.auth('ignored', 1)).token, '');
-  plugin.reFillKeySync('a', 1, 2);
-  // A scripted token becoming the session's: keys_spm.test.js.
-  assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args.slice(0, 2)), [[token, 1], ['left-by-sdk', 1]]);
-});
-
-test('init: the login records reach QCF_Init, each after useInputCspInfo', async () => {
-  // [arguments, records as QCF_Init receives them]
+test('init and auth_pubkey hand the login records to the SDK, init after setting useInputCspInfo', async () => {
+  // [arguments, records as the SDK receives them]
   for (const [args, expected] of [
     [[7, 'user', 'dept'], [7, 'user', 'dept', 'keyserver.varnkt.local', 18000]],
-    [[7, 'user', 'dept', 'kms.example.org', 443], [7, 'user', 'dept', 'kms.example.org', 443]],
+    [[NaN, 'user', 'dept', 'kms.example.org', 443, 'extra'], [0, 'user', 'dept', 'kms.example.org', 443]],
     [[-1, 'u', 'd', 'h', 70000], [4294967295, 'u', 'd', 'h', 4464]], // ports keep their low 16 bits
     [[2.7, 'a'.repeat(100), 't'.repeat(31), 'h'.repeat(31)], [2, 'a'.repeat(63), 't'.repeat(31), 'h'.repeat(31), 18000]],
   ]) {
-    const before = sdk.calls().length;
+    sdk.clearCalls();
     assert.deepEqual(await plugin.init(...args), { code: 0, message: 'initialization successful' });
-    const calls = sdk.calls().slice(before);
-    const [custom, { args: [server, user, csp] }] = calls;
-    assert.deepEqual([...calls.map((call) => call.name), ...custom.args], ['QCF_Custom', 'QCF_Init', 'useInputCspInfo', 'true']);
-    assert.deepEqual(records(server, user), expected, String(args));
-    assert.equal(csp.subarray(16, 25).toString('latin1'), '40615237\0');
+    assert.equal((await plugin.auth_pubkey(...args)).code, 0);
+    const [custom, init, login] = sdk.calls();
+    assert.deepEqual([sdk.names(), custom.args, init.args[2].subarray(16, 25).toString('latin1'), login.args.slice(2)],
+      [['QCF_Custom', 'QCF_Init', 'QCF_Auth_pubkey_WithInfo'], ['useInputCspInfo', 'true'], '40615237\0', [true, true]]);
+    for (const call of [init, login]) assert.deepEqual(records(...call.args), expected, `${call.name} ${args}`);
   }
 });
 
-test('init resolves with the SDK code and text when QCF_Init fails; finish forgets the token, even when it fails', async () => {
-  sdk.script('QCF_Init', { code: -3 });
-  assert.deepEqual(await plugin.init(1, 'u', 'd'), { code: -3, message: sdk.errorText(-3) });
-  ['QCF_Init', 'QCF_ErrMessage'].forEach((name, i) => sdk.script(name, [{ code: 5 }, { text: null }][i]));
-  assert.deepEqual(await plugin.init(1, 'u', 'd'), { code: 5, message: '' });
-  // finish forgetting the token after a success: keys_spm.test.js.
-  await plugin.init(1, 'u', 'd');
-  await plugin.auth_pubkey(1, 'u', 'd');
-  sdk.script('QCF_Finish', { code: -2 });
-  assert.equal(plugin.finish(), -2);
-  plugin.reFillKeySync('a', 1, 2);
-  assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args[0]), [null]);
+// Each refill method after a login of its own; the token is read when the call runs.
+test('refills send the numbers and the session token: the login\'s, null after finish (even a failed one), what a failed login left', async () => {
+  const fault = (code) => ({ code, message: sdk.errorText(code) });
+  for (const [name, login, args] of [['reFillKey', 'QCF_Auth', []], ['reFillKeySync', 'QCF_Auth_pubkey_WithInfo', [1, 'u', 'd']]]) {
+    sdk.clearCalls();
+    await plugin.init(1, 'u', 'd');
+    sdk.script(login, { token: 'session-token' }); // the session takes a scripted token as its own
+    await plugin[login === 'QCF_Auth' ? 'auth' : 'auth_pubkey'](...args);
+    const results = [await plugin[name]('ignored text', 2, 3, 'extra'), await plugin[name]('', 2 ** 31, 1.9)];
+    ['QCF_ReFillKey', 'QCF_ErrMessage'].forEach((script, i) => sdk.script(script, [{ code: -7 }, { text: null }][i]));
+    results.push(await plugin[name]('', 2, 3));
+    const beforeFinish = plugin[name]('', 1, 1);
+    plugin.finish();
+    await beforeFinish;
+    results.push(await plugin[name]('', 2, 3));
+    await plugin.init(1, 'u', 'd');
+    sdk.script('QCF_Auth', { code: -3, token: 'left-by-sdk' });
+    await plugin.auth('ignored', 1);
+    await plugin[name]('', 4, 4);
+    sdk.script('QCF_Finish', { code: -2 });
+    assert.equal(plugin.finish(), -2);
+    await plugin[name]('', 5, 5);
+    assert.deepEqual(results, [{ code: 0, message: '重新填充密钥成功' }, fault(sdk.CODES.REFILL_AMOUNT_INVALID), { code: -7, message: '' },
+      fault(sdk.CODES.NOT_INITIALISED)], name);
+    // With the SDK thread, calls reach the SDK in call order: a reFillKey before the finish called after it.
+    const atFinish = name === 'reFillKey' && !SDK_THREAD ? null : 'session-token';
+    assert.deepEqual(sdk.callsOf('QCF_ReFillKey').map((call) => call.args), [['session-token', 2, 3], ['session-token', 2147483648, 1],
+      ['session-token', 2, 3], [atFinish, 1, 1], [null, 2, 3], ['left-by-sdk', 4, 4], [null, 5, 5]], name);
+  }
 });
 
 const VALID = { init: [1, 'u', 'd'], auth: [], auth_pubkey: [1, 'u', 'd'] };
-test('init, auth and auth_pubkey settle on a later turn, call the SDK on the JavaScript (or SDK) thread, and carry their resource names', async () => {
+// The thread each SDK call is made on: event_loop.test.js.
+test('init, auth and auth_pubkey settle on a later turn, make no SDK call before they return, and carry their resource names', async () => {
   const types = [];
   const hook = asyncHooks.createHook({ init(id, type) { types.push(type); } }).enable();
   for (const [method, args] of Object.entries(VALID)) {
-    const before = sdk.calls().length;
+    sdk.clearCalls();
     const promise = plugin[method](...args);
     let settled = false;
     promise.then(() => (settled = true), () => (settled = true));
     for (let i = 0; i < 5; i++) await Promise.resolve();
     assert.equal(settled, false, `${method} settles on a later turn`);
-    if (!SDK_THREAD) assert.equal(sdk.calls().length, before, `${method} makes no SDK call before it returns`);
+    if (!SDK_THREAD) assert.deepEqual(sdk.calls(), [], `${method} makes no SDK call before it returns`);
     assert.equal((await promise).code, 0);
-    for (const call of sdk.calls().slice(before)) assert.equal(call.thread === sdk.threadId(), !SDK_THREAD);
   }
   hook.disable();
   assert.deepEqual(types.filter((type) => ['KT_Init', 'Auth', 'AuthPubkey'].includes(type)),
@@ -162,7 +161,6 @@ test('without a worker thread the job is handed over from the JavaScript thread'
   skip: (!fs.existsSync(SHIM) && 'the thread-start shim is built on Linux only') || (SDK_THREAD && 'no worker threads with the SDK thread'),
 }, () => {
   const { value, status, stderr } = runScenario('session', 'noWorkerThread', { env: { LD_PRELOAD: preload(SHIM) } });
-  assert.equal(status, 0, stderr);
-  assert.equal(stderr.match(/fail_thread_start: refused/g)?.length, 3, stderr);
-  assert.deepEqual(value, Object.keys(VALID).map((method) => ({ method, callsAtReturn: 0, code: 0 })));
+  assert.deepEqual([status, stderr.match(/fail_thread_start: refused/g)?.length, value],
+    [0, 3, Object.keys(VALID).map((method) => ({ method, callsAtReturn: 0, code: 0 }))], stderr);
 });

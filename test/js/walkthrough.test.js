@@ -6,7 +6,7 @@ const fs = require('node:fs');
 const sdk = require('../helpers/sdk');
 const { runScenario } = require('../helpers/scenario');
 
-test('a whole session runs, step by step, exits 0 and removes its directory', () => {
+test('a whole session runs step by step, exits 0 and removes its directory; a failing step ends it with exit 1 and names the step', () => {
   const child = runScenario('walkthrough', 'run', { timeout: 60000 });
   const stdout = child.stdout.toString();
   assert.deepEqual([child.status, child.stderr], [0, ''], stdout);
@@ -18,11 +18,9 @@ test('a whole session runs, step by step, exits 0 and removes its directory', ()
     'totalKeySize: 0 -> 64 (+64', 'Walkthrough complete: every step succeeded.'].filter((line) => !stdout.includes(line)), [], stdout);
   const workDir = /^Working directory: (.*)$/m.exec(stdout)?.[1];
   assert.ok(workDir && !fs.existsSync(workDir), 'removed without --keep');
-});
 
-test('a failing step ends the walkthrough with exit 1 and names the step', () => {
-  const child = runScenario('walkthrough', 'run', { args: [sdk.CODES.INTERNAL_ERROR], timeout: 60000 });
-  assert.equal(child.status, 1, child.stdout.toString());
-  assert.match(child.stderr, /Walkthrough failed at step \d+\. createGroup\(.*\): createGroup answered code \d+: /);
-  assert.ok(!child.stdout.includes('Walkthrough complete'));
+  const failing = runScenario('walkthrough', 'run', { args: [sdk.CODES.INTERNAL_ERROR], timeout: 60000 });
+  assert.equal(failing.status, 1, failing.stdout.toString());
+  assert.match(failing.stderr, /Walkthrough failed at step \d+\. createGroup\(.*\): createGroup answered code \d+: /);
+  assert.ok(!failing.stdout.includes('Walkthrough complete'));
 });

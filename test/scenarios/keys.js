@@ -1,6 +1,6 @@
 'use strict';
-// Scenarios of the keys_*.test.js and catalogue.test.js files, each in a
-// process of its own: pre-activation and some key methods print console lines.
+// The scenario of keys_spm.test.js, in a process of its own as pre-activation
+// and reports print console lines; and the log filter of the keys tests.
 const fs = require('node:fs');
 const { openSession } = require('../helpers/session');
 
@@ -10,55 +10,9 @@ const addonLog = () => (fs.existsSync('log.txt') ? fs.readFileSync('log.txt', 'u
 
 module.exports = {
   addonLog, // not a scenario: the tests' own filter
-  // Both fill methods in a session: the simulator writes the soft key file, then refuses to overwrite it.
-  async fill({ plugin, sdk }) {
-    const { token } = await openSession(plugin);
-    const arg = { serverAddr: 'kms', port: 8443, serverType: 2, userTokenHandle: token, overWriteFlag: 1,
-      fillkeyItem: { appName: 'app', keyLen: 16, softkeyPath: 'soft.key' } };
-    const results = [await plugin.fillKey(arg), fs.existsSync('soft.key'), plugin.fillKeySync(arg), plugin.fillKeySync({ ...arg, overWriteFlag: 0 }),
-      await plugin.fillKey({ ...arg, overWriteFlag: 0 })];
-    plugin.finish();
-    return { results, exists: sdk.CODES.SOFT_KEY_EXISTS, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
-  },
-
-  // A group made from refilled key material, its key applied and exported.
-  async groups({ plugin, sdk }) {
-    await openSession(plugin);
-    await plugin.reFillKey('', 4, 256);
-    const created = Object.entries(await plugin.createGroup('组 first', -Infinity, 'third', 'extra'));
-    const { groupId } = Object.fromEntries(created);
-    const applied = Object.entries(await plugin.applyKeyWithGroupID(groupId, 'second'));
-    sdk.script('QCF_ApplyKeyWithGroupID', { code: -3, nullHandle: true });
-    const failed = await plugin.applyKeyWithGroupID('x', 'y');
-    plugin.finish();
-    const createArgs = sdk.callsOf('QCF_CreateGroup')[0].args.map((arg) => (Buffer.isBuffer(arg) ? arg.toString('hex') : arg));
-    const groupCalls = sdk.calls().filter((call) => /^QCF_(ApplyKeyWithGroupID|ExportKey)$/.test(call.name));
-    return { created, createArgs, applied, failed, groupCalls: groupCalls.map((call) => [call.name, call.args]) };
-  },
-
-  // Both refill methods with a scripted login token, with a failure without
-  // an SDK text, one called just before finish, then after it.
-  async refill({ plugin, sdk }) {
-    const out = {};
-    for (const name of ['reFillKey', 'reFillKeySync']) {
-      sdk.reset();
-      sdk.script('QCF_Auth', { token: 'session-token' });
-      await openSession(plugin);
-      const results = [await plugin[name]('ignored text', 2, 3, 'extra'), await plugin[name]('', 2 ** 31, 1.9)];
-      sdk.script('QCF_ReFillKey', { code: -7 });
-      sdk.script('QCF_ErrMessage', { text: null });
-      results.push(await plugin[name]('', 2, 3));
-      const beforeFinish = plugin[name]('', 1, 1);
-      plugin.finish();
-      await beforeFinish;
-      out[name] = { results: [...results, await plugin[name]('', 2, 3)], sent: sdk.callsOf('QCF_ReFillKey').map((call) => call.args) };
-    }
-    return out;
-  },
-
   // In one session: two reports, the first looked at when the method returns,
-  // then scripted failures with and without an SDK text; then the simulator's
-  // SPM key info record and two scripted failures.
+  // then scripted failures with and without an SDK text; then getSPMKeyInfo
+  // once as the simulator answers and twice failing.
   async spm({ plugin, sdk, args: [partial] }) {
     await openSession(plugin);
     const pending = plugin.reportSPMWithSignPubkey('签名 a', 'pubkey b', 5, 'extra');
@@ -72,36 +26,15 @@ module.exports = {
     }
     const sent = sdk.callsOf('QCF_ReportSPMWithSignPubkey').map((call) => call.args);
     const report = { atReturn, results, sent, log: addonLog().length, errMessageCalls: sdk.callsOf('QCF_ErrMessage').length };
-    const info = [await plugin.getSPMKeyInfo('a', 'b')];
-    sdk.script('QCF_GetSPMKeyInfo', { code: -1, bytes: Buffer.from(partial, 'hex') });
-    sdk.script('QCF_ErrMessage', { text: '模块不存在' });
-    info.push(await plugin.getSPMKeyInfo('a', 'b'));
-    // The SDK writes nothing and has no text for its code.
-    sdk.script('QCF_GetSPMKeyInfo', { code: 0x2a, bytes: Buffer.alloc(0) });
-    sdk.script('QCF_ErrMessage', { text: null });
-    info.push(await plugin.getSPMKeyInfo('a', 'b'));
+    await plugin.getSPMKeyInfo('a', 'b'); // its values: simulator.test.js
+    const info = [];
+    // The second writes nothing and has no SDK text for its code.
+    for (const [code, bytes, text] of [[-1, Buffer.from(partial, 'hex'), '模块不存在'], [0x2a, Buffer.alloc(0), null]]) {
+      sdk.script('QCF_GetSPMKeyInfo', { code, bytes });
+      sdk.script('QCF_ErrMessage', { text });
+      info.push(await plugin.getSPMKeyInfo('a', 'b'));
+    }
     plugin.finish();
     return { report, info };
-  },
-
-  // Methods with their required arguments, optional ones left out or extra
-  // ones added (the other methods' extra arguments: the tests of each): what
-  // each returned or threw.
-  async passingCalls({ plugin }) {
-    const fn = () => {};
-    const calls = [
-      ['preActivate', 'k.key', 'logs', 6, 'extra'], ['setKeyFilePath', 'k.key', 5], ['setCustomConfig', 'logLevel', '1', 5],
-      ['init', 1, 'a', 'b', 'host', 80, 'extra'], ['auth_pubkey', NaN, 'a', 'b', 'host', 80, 'extra'],
-      ['applyKeyWithGroupID', 'a', 'b', 'extra'], ['setLogCallback', fn, 'extra'],
-      ['setEventCallback', 'onCaptureError', fn, 'extra'], ['finish', 'x'],
-    ];
-    return Promise.all(calls.map(async ([method, ...args]) => {
-      try {
-        const value = await plugin[/** @type {string} */ (method)](...args);
-        return { method, type: typeof value, code: typeof value?.code, message: value?.message };
-      } catch (err) {
-        return { method, type: 'refused', message: err?.message };
-      }
-    }));
   },
 };
