@@ -1,10 +1,11 @@
 'use strict';
-// setEventCallback: "onCaptureError" / "onCaptureMessage" in every live instance.
+// setEventCallback: "onCaptureError" / "onCaptureMessage" in every live instance; then SDK threads at their worst,
+// in scenarios of sdk_lines.js: nothing crashes (the sanitizer run replays this file under ASan).
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const sdk = require('../helpers/sdk');
-const { runValue } = require('../helpers/scenario');
+const { runScenario, runValue } = require('../helpers/scenario');
 
 sdk.tempCwd();
 const { VarnKtPlugin } = require(sdk.ROOT);
@@ -73,4 +74,23 @@ test('every live instance gets every event, from any thread, each thread\'s in t
 test('an instance collected after removing its handler is skipped safely and takes no log callback along', () => {
   assert.deepEqual(runValue('sdk_lines', 'collectedListener', { nodeArgs: ['--expose-gc'] }),
     { removed: [false, true, false], collected: true, logging: true, seen: ['queued', 'probe'] });
+});
+
+test('handlers called from many SDK threads during finish, callback changes and collection: every line logged, every event to every holder once', () => {
+  // Each holder gets each message logged: 8001 + 8000 + 3 * 67.
+  assert.deepEqual(runValue('sdk_lines', 'finishUnderThreads', { nodeArgs: ['--expose-gc'] }), { linesDelivered: true,
+    counts: { line: 8001, fault: 8000, finishing: 67, finishFault: 67, finished: 67 }, eventsPerHolder: Array(4).fill(16202) });
+});
+
+test('a storm of 100,000 log lines from SDK threads: all logged, all delivered, or none after finish', () => {
+  const seen = process.env.VARN_SDK_THREAD === '1' ? 50000 : 50001;
+  assert.deepEqual(runValue('sdk_lines', 'storm'),
+    { perThread: { 'storm 0': 25000, 'storm 1': 25000, 'storm 2': 25000, 'storm 3': 25000 }, seen, logged: 200000 });
+});
+
+test('process.exit with calls in flight, jobs queued and SDK threads calling the handlers exits with the requested code', () => {
+  for (const [from, code] of [['main', 7], ['callback', 9], ['promise', 11]]) {
+    const { status, signal, stderr } = runScenario('sdk_lines', 'exitUnderLoad', { args: [from], timeout: 60000 });
+    assert.deepEqual([status, signal], [code, null], `from ${from}: ${stderr}`);
+  }
 });
