@@ -27,8 +27,7 @@ const queuedEventsDone = async (count = () => 0) => {
 };
 
 test('a registration returns 12 and logs two records; a refusal changes nothing; the next replaces it, even from inside', async () => {
-  const target = new VarnKtPlugin();
-  const calls = [];
+  const [target, calls] = [new VarnKtPlugin(), []];
   const logged = () => fs.readFileSync('log.txt', 'utf8').split(/\r?\n/).slice(0, -1).map((line) => line.slice(22));
   const second = (m) => isCallLine(m) || calls.push(['second', m]);
   const first = (m) => isCallLine(m) || (calls.push(['first', m]) && target.setEventCallback('onCaptureMessage', second));
@@ -52,23 +51,16 @@ test('every live instance gets every event, from any thread, each thread\'s in t
   }
   for (const message of ['t0', 't1', 't2', 't3']) sdk.emitAsync({ message, count: 2500 });
   sdk.emitAsync({ kind: 'exception', value: -5, message: 'x', threads: 2, count: 500 });
-  const expected = [];
-  for (let call = 0; call < 50; call++) {
-    const emit = [];
-    for (let i = call * 40; i < call * 40 + 40; i++) {
-      emit.push({ ...(i % 4 === 1 ? { kind: 'exception', value: -i, message: `e${i}` } : log(`m${i}`)), ownThread: i % 3 === 0 });
-      expected.push(i % 4 === 1 ? ['error', -i, `e${i}`] : ['message', `m${i}`]);
-    }
-    emitDuringCall(emit);
-  }
+  // 2000 events in 50 calls, every third from a thread of the stand-in's own.
+  const raised = Array.from({ length: 2000 }, (_, i) =>
+    ({ ...(i % 4 === 1 ? { kind: 'exception', value: -i, message: `e${i}` } : log(`m${i}`)), ownThread: i % 3 === 0 }));
+  for (let i = 0; i < raised.length; i += 40) emitDuringCall(raised.slice(i, i + 40));
+  const expected = raised.map(({ kind, value, message }) => (kind === 'log' ? ['message', message] : ['error', value, message]));
   assert.deepEqual(instances[0], [], 'events arrive on a later turn, not inside a call');
   sdk.joinThreads();
   await queuedEventsDone(() => instances[0].length + instances[1].length);
-  const key = (event) => event.slice(1).join(':');
-  for (const seen of instances) {
-    assert.deepEqual(seen.filter((event) => !/^(t\d|-5:x)$/.test(key(event))), expected);
-    assert.deepEqual(['t0', 't1', 't2', 't3', '-5:x'].map((k) => seen.filter((event) => key(event) === k).length), [2500, 2500, 2500, 2500, 1000]);
-  }
+  // Without the flood's events (a mangled one would stay in): the finishUnderThreads test below counts them per holder.
+  for (const seen of instances) assert.deepEqual(seen.filter(([, ...event]) => !/^(t\d|-5:x)$/.test(event.join(':'))), expected);
 });
 
 test('an instance collected after removing its handler is skipped safely and takes no log callback along', () => {

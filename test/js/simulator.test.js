@@ -71,8 +71,7 @@ test('the security module: counters move with fills, refills and group keys, not
   ];
   const [[tag, ...start], ...rest] = inSimulator('counters', moves);
   assert.match(tag, /^SPM-[0-9A-F]{8}$/);
-  assert.deepEqual(start, ['none', [0, 0, 0]]);
-  assert.deepEqual(rest, moves.map(([, , code, state]) => [code, tag, ...state]));
+  assert.deepEqual([start, rest], [['none', [0, 0, 0]], moves.map(([, , code, state]) => [code, tag, ...state])]);
 });
 
 test('group ids are unique; every instance, and later sessions, get the same key', () => {
@@ -83,8 +82,7 @@ test('group ids are unique; every instance, and later sessions, get the same key
 });
 
 test('a damaged key file is refused, reported to the exception handler and kept', () => {
-  const seen = inSimulator('damagedKeyFile');
-  assert.deepEqual(seen, [...Array(4).fill([CODES.KEY_STORE_UNREADABLE, true, true]), CODES.KEY_STORE_UNWRITABLE]);
+  assert.deepEqual(inSimulator('damagedKeyFile'), [...Array(4).fill([CODES.KEY_STORE_UNREADABLE, true, true]), CODES.KEY_STORE_UNWRITABLE]);
 });
 
 // scripts/test-windows.js sets VARN_UNDER_WINE.

@@ -50,9 +50,7 @@ test.before(() => {
   assert.ok(fs.existsSync(path.join(ROOT, 'prebuilds', 'linux-x64')), 'no prebuilt binaries: run "npm run prebuild" first');
   fs.rmSync(WORK, { recursive: true, force: true });
   fs.mkdirSync(BIN, { recursive: true });
-  fs.symlinkSync(process.execPath, path.join(BIN, 'node'));
-  fs.symlinkSync(NPM, path.join(BIN, 'npm'));
-  fs.symlinkSync('/bin/sh', path.join(BIN, 'sh'));
+  for (const [name, target] of [['node', process.execPath], ['npm', NPM], ['sh', '/bin/sh']]) fs.symlinkSync(target, path.join(BIN, name));
   const [packed] = JSON.parse(sh(NPM, ['pack', '--json', '--pack-destination', WORK], { cwd: ROOT }));
   tarball = path.join(WORK, packed.filename);
   packedFiles = packed.files.map((file) => file.path);

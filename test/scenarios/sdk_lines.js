@@ -12,8 +12,8 @@ const untilQuiet = async (read) => {
 };
 
 module.exports = {
-  // Events queued for `doomed` while it listens run after it stopped and was
-  // collected; a throwaway instance's collection leaves the log callback in force.
+  // Events queued for `doomed` while it listens run after it stopped and was collected; its collection leaves the log
+  // callback in force.
   async collectedListener({ plugin, VarnKtPlugin, sdk }) {
     plugin.preActivate('keys');
     let logged = 0;
@@ -27,7 +27,6 @@ module.exports = {
     const removed = [[() => {}], [handler], []].map((rest) => doomed.removeEventCallback('onCaptureMessage', ...rest));
     const collected = new WeakRef(doomed);
     doomed = null;
-    new VarnKtPlugin();
     // A WeakRef keeps its target until the job that read it ends: read it last.
     for (let i = 0; i < 3; i++) { await turns(); global.gc(); }
     const before = logged;
@@ -40,7 +39,6 @@ module.exports = {
   async finishUnderThreads({ plugin, VarnKtPlugin, sdk, logLines }) {
     plugin.preActivate('keys');
     let lines = 0;
-    const count = () => lines++;
     const events = [0, 0, 0, 0]; // of four holders, each kept alive by its handlers
     events.forEach((_, i) => {
       const holder = new VarnKtPlugin();
@@ -55,13 +53,13 @@ module.exports = {
     sdk.script('QCF_Finish', { times: -1, emit: [{ kind: 'log', message: 'finishing', ownThread: true },
       { kind: 'exception', value: 1, message: 'finish fault', ownThread: true }] });
     for (let round = 0; round < 200; round++) {
-      new VarnKtPlugin().setLogCallback(count);
+      new VarnKtPlugin().setLogCallback(() => lines++);
       if (round % 3 === 0) plugin.finish();
       if (round % 5 === 0) global.gc();
       await turns();
     }
     sdk.joinThreads();
-    plugin.setLogCallback(count);
+    plugin.setLogCallback(() => lines++);
     sdk.emitAsync({ kind: 'log', message: 'line 0', count: 1, wait: true });
     await untilQuiet(() => lines + events.reduce((a, b) => a + b));
     const kinds = { line: /^line \d$/, fault: /^fault \d$/, finishing: /^finishing$/, finishFault: /^finish fault$/, finished: /^QCF_Finish: / };
