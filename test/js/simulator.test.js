@@ -85,14 +85,12 @@ test('a damaged key file is refused, reported to the exception handler and kept'
   assert.deepEqual(inSimulator('damagedKeyFile'), [...Array(4).fill([CODES.KEY_STORE_UNREADABLE, true, true]), CODES.KEY_STORE_UNWRITABLE]);
 });
 
-// scripts/test-windows.js sets VARN_UNDER_WINE.
-const underWine = process.env.VARN_UNDER_WINE === '1' && 'several node.exe at once outlast the time bound under Wine';
+const underWine = process.env.VARN_UNDER_WINE === '1' && 'several node.exe at once are too slow under Wine';
 test('processes creating groups at once leave a whole store; another process gets every group\'s key', { skip: underWine }, async () => {
   // Each process runs the scenario sharedStore on one key file in `dir`.
   const dir = sdk.tempCwd();
-  let reports = 0;
   const child = async (...args) => {
-    const VARN_RESULT_FILE = path.join(dir, `report-${++reports}.json`);
+    const VARN_RESULT_FILE = path.join(fs.mkdtempSync(path.join(dir, 'report-')), 'value.json');
     await promisify(execFile)(process.execPath, [path.join(__dirname, '..', 'scenarios', 'run.js'), 'simulator', 'sharedStore'], {
       cwd: dir, timeout: 60000, env: { ...process.env, VARN_RESULT_FILE, VARN_SCENARIO_ARGS: JSON.stringify(args) } });
     return JSON.parse(fs.readFileSync(VARN_RESULT_FILE, 'utf8'));

@@ -90,12 +90,11 @@ test("with install scripts and no compiler: nothing is built, and the README's f
 test('LD_LIBRARY_PATH puts another libqcf under the prebuilt add-on, and the report names it', { skip: !fs.existsSync(PROBE_LIB) && `${PROBE_LIB} is missing` }, () => {
   const app = path.join(WORK, 'app');
   const calls = path.join(WORK, 'probe_calls.txt');
+  const env = { LD_LIBRARY_PATH: path.dirname(PROBE_LIB), PROBE_QCF_LOG: calls };
   const report = inApp(app, `const m = require('varnktplugin');
-    const code = new m.VarnKtPlugin().setCustomConfig('logLevel', '1');
-    JSON.stringify({ ...m.sdkInfo(), code })`, { LD_LIBRARY_PATH: path.dirname(PROBE_LIB), PROBE_QCF_LOG: calls });
-  assert.deepEqual({ ...report, addon: path.basename(report.addon) },
-    { simulator: false, path: PROBE_LIB, addon: 'VarnKtPlugin.node.napi.glibc.node', code: 0 });
-  assert.equal(fs.readFileSync(calls, 'utf8'), 'QCF_Custom\n');
+    JSON.stringify({ code: new m.VarnKtPlugin().setCustomConfig('logLevel', '1'), ...m.sdkInfo() })`, env);
+  assert.deepEqual([{ ...report, addon: path.basename(report.addon) }, fs.readFileSync(calls, 'utf8')],
+    [{ simulator: false, path: PROBE_LIB, addon: 'VarnKtPlugin.node.napi.glibc.node', code: 0 }, 'QCF_Custom\n']);
 });
 
 test("npm's qcf_sdk_dir builds the add-on alone from source against that SDK, and it wins over the prebuilt one", { skip: !fs.existsSync(PROBE_LIB) && `${PROBE_LIB} is missing` }, (t) => {

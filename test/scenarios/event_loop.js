@@ -9,10 +9,8 @@ const isCallLine = (line) => /^QCF_\w+: /.test(line);
 const turns = async (count = 2) => { for (let i = 0; i < count; i++) await new Promise(setImmediate); };
 
 module.exports = {
-  // How a process ends: 'idle' (the add-on used without a session keeps nothing alive), 'open' (an open session
-  // keeps it alive), 'finish' (lines queued by SDK threads are delivered before it ends by itself, as events: finish
-  // has released the log callback) or 'exit' (lines queued at process.exit are delivered first). Deliveries, and
-  // the lines in log.txt, are reported at exit.
+  // args: ['idle' (no session), 'open' (a session), 'finish' or 'exit' (a session, lines of SDK threads queued)]: how
+  // the process ends is what is tested. Deliveries, and the lines in log.txt, are reported at exit.
   async ending({ plugin, report, logLines, args: [end] }) {
     plugin.setEventCallback('onCaptureMessage', () => {}); // a handler keeps nothing alive by itself
     if (end === 'idle') return void report({ hello: plugin.hello('abc') });
@@ -90,8 +88,7 @@ module.exports = {
       await plugin.createGroup('g', 32, 'x'), await plugin.applyKeyWithGroupID('standin-group-0001', 'a'),
       await plugin.reportSPMWithSignPubkey('a', 'b', 1),
     ];
-    const sequential = sdk.calls();
-    const order = [];
+    const [sequential, order] = [sdk.calls(), []];
     await Promise.all(Object.entries({ init: [1, 'u', 'p'], auth: [], reFillKey: ['', 1, 1], getSPMKeyInfo: ['a', 'b'],
       createGroup: ['g', 1, 'x'], reportSPMWithSignPubkey: ['a', 'b', 1] }).map(([name, args]) => plugin[name](...args).then(() => order.push(name))));
     results.push(plugin.finish());

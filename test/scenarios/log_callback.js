@@ -1,5 +1,4 @@
 'use strict';
-// The log callback's scenario of test/js/event_loop.test.js.
 // The simulator's own lines lose their notes ("QCF_Auth: ok (logged in ...)" -> "QCF_Auth: ok").
 const plain = (message) => String(message).replace(/^(QCF_\w+: ok) \(.*\)$/, '$1');
 // Every callback throws: an exception reaching the process would end the child.

@@ -17,19 +17,17 @@ const plugin = new VarnKtPlugin();
 // output; it installs the SDK handlers that write the log and raise the events.
 if (!skip) plugin.preActivate('keys');
 
-const release = (name) => path.join(sdk.BUILD_DIR, 'Release', name);
-
 test.beforeEach(() => { sdk.clearCalls(); sdk.tempCwd(); });
 
 test('the add-on imports libqcf.dll from its own folder, wherever that is, and needs no other DLL there', { skip }, () => {
   const dir = path.join(sdk.tempCwd(), '插件 folder');
   fs.mkdirSync(dir);
-  fs.copyFileSync(release('VarnKtPlugin.node'), path.join(dir, 'VarnKtPlugin.node'));
+  fs.copyFileSync(path.join(sdk.BUILD_DIR, 'Release', 'VarnKtPlugin.node'), path.join(dir, 'VarnKtPlugin.node'));
   const load = () => spawnSync(process.execPath, ['-e', `
     try { console.log(new (require(process.argv[1]).VarnKtPlugin)().hello('abc')); } catch (err) { console.log(err.code); }
     process.exit(0);`, path.join(dir, 'VarnKtPlugin.node')], { cwd: sdk.ROOT, encoding: 'utf8', timeout: 60000 });
   assert.deepEqual([load().stdout], ['ERR_DLOPEN_FAILED\n'], 'the loader needs libqcf.dll');
-  fs.copyFileSync(release('libqcf.dll'), path.join(dir, 'libqcf.dll'));
+  fs.copyFileSync(path.join(sdk.BUILD_DIR, 'Release', 'libqcf.dll'), path.join(dir, 'libqcf.dll'));
   const loaded = load();
   assert.equal(loaded.stdout, 'abc world\n', loaded.stderr);
 });
