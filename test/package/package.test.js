@@ -1,8 +1,7 @@
 'use strict';
-// The package as a user gets it (npm run test:package, after npm run
-// prebuild): packed, installed into empty projects with only node and npm on
-// the PATH, loaded, and used. The installed projects stay in build/package/
-// (the Windows suite runs the one in build/package/app under Wine).
+// The package as a user gets it (npm run test:package, after npm run prebuild): packed, installed into empty projects
+// with only node and npm on the PATH, loaded, and used. The installed projects stay in build/package/ (the Windows
+// suite runs the one in build/package/app under Wine).
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const { spawnSync } = require('node:child_process');
@@ -15,8 +14,7 @@ const WORK = path.join(ROOT, 'build', 'package');
 const PROBE_LIB = path.join(BUILD_DIR, 'probe_sdk', 'libqcf.so');
 const NPM = fs.realpathSync(spawnSync('sh', ['-c', 'command -v npm'], { encoding: 'utf8' }).stdout.trim());
 
-// A directory holding only node, npm and the shell npm runs scripts with: the
-// PATH of a machine without CMake or a compiler.
+// Only node, npm and the shell npm runs scripts with: the PATH of a machine without CMake or a compiler.
 const BIN = path.join(WORK, 'bin');
 const BARE_PATH = { PATH: BIN };
 
@@ -26,29 +24,24 @@ function sh(cmd, args, { cwd = WORK, env = {}, base = process.env, timeout = 300
   return result.stdout;
 }
 
-// Installs the tarball into a new project `name`, whose package.json lets the
-// package's install script run (npm 11 runs none it was not told to), by an
-// npm that sees none of the npm settings this test runs under; returns the
-// seconds taken.
-function install(name, args, { env = BARE_PATH, npmrc = '' } = {}) {
+// Installs the tarball into a new project `name`, whose package.json lets the package's install script run (npm 11
+// runs none it was not told to), by an npm that sees none of the npm settings this test runs under; reports the time.
+function install(t, name, args, { env = BARE_PATH, npmrc = '' } = {}) {
   const app = path.join(WORK, name);
-  fs.rmSync(app, { recursive: true, force: true });
-  fs.mkdirSync(app, { recursive: true });
+  fs.mkdirSync(app);
   const project = { name, version: '1.0.0', private: true, allowScripts: { varnktplugin: true } };
   fs.writeFileSync(path.join(app, 'package.json'), JSON.stringify(project));
   if (npmrc) fs.writeFileSync(path.join(app, '.npmrc'), npmrc);
   const clean = Object.fromEntries(Object.entries(process.env).filter(([key]) => !/^npm_/i.test(key)));
   const started = process.hrtime.bigint();
-  const output = sh(path.join(BIN, 'npm'), ['install', '--no-audit', '--no-fund', ...args, tarball], { cwd: app, env: { ...env }, base: clean });
-  return { app, output, seconds: Number(process.hrtime.bigint() - started) / 1e9 };
+  const output = sh(path.join(BIN, 'npm'), ['install', '--no-audit', '--no-fund', ...args, tarball], { cwd: app, env, base: clean });
+  t.diagnostic(`npm install ${args.join(' ')}: ${(Number(process.hrtime.bigint() - started) / 1e9).toFixed(1)} s`);
+  return { app, output };
 }
 
-// Runs a script in a project's directory and returns what it printed last,
-// as JSON (the add-on keeps the event loop alive: the scripts exit).
-function inApp(app, code, env = {}) {
-  const out = sh(process.execPath, ['-e', `${code}; process.exit(0);`], { cwd: app, env: { ...BARE_PATH, ...env } });
-  return JSON.parse(out.trim().split('\n').pop());
-}
+// Runs a script in a project's directory: its last statement's value, which node -p prints, read back as JSON.
+const inApp = (app, code, env = {}) =>
+  JSON.parse(sh(process.execPath, ['-p', code], { cwd: app, env: { ...BARE_PATH, ...env } }));
 
 let tarball;
 let packedFiles;
@@ -57,77 +50,62 @@ test.before(() => {
   assert.ok(fs.existsSync(path.join(ROOT, 'prebuilds', 'linux-x64')), 'no prebuilt binaries: run "npm run prebuild" first');
   fs.rmSync(WORK, { recursive: true, force: true });
   fs.mkdirSync(BIN, { recursive: true });
-  fs.symlinkSync(process.execPath, path.join(BIN, 'node'));
-  fs.symlinkSync(NPM, path.join(BIN, 'npm'));
-  fs.symlinkSync('/bin/sh', path.join(BIN, 'sh'));
+  for (const [name, target] of [['node', process.execPath], ['npm', NPM], ['sh', '/bin/sh']]) fs.symlinkSync(target, path.join(BIN, name));
   const [packed] = JSON.parse(sh(NPM, ['pack', '--json', '--pack-destination', WORK], { cwd: ROOT }));
   tarball = path.join(WORK, packed.filename);
   packedFiles = packed.files.map((file) => file.path);
 });
 
 test('the tarball holds the loader, types, prebuilt binaries and sources, not the tests, benchmark or CI', () => {
-  for (const wanted of ['index.js', 'index.d.ts', 'lib/load.js', 'lib/sdk-info.js', 'standin/index.js', 'README.md',
+  assert.deepEqual(['index.js', 'index.d.ts', 'lib/load.js', 'lib/sdk-info.js', 'standin/index.js', 'README.md',
     'examples/walkthrough.js', 'scripts/build.js', 'scripts/install.js', 'CMakeLists.txt', 'cmake/mingw-w64-x86_64.cmake',
     'addons/clib/qcf/qcf.h', 'qcf_standin/CMakeLists.txt', 'prebuilds/linux-x64/VarnKtPlugin.node.napi.glibc.node',
-    'prebuilds/linux-x64/libqcf.so', 'prebuilds/linux-x64/qcf_control.node']) {
-    assert.ok(packedFiles.includes(wanted), `${wanted} is missing`);
-  }
-  const unwanted = packedFiles.filter((file) => /^(test|bench|\.ci|build[^/]*)\/|^scripts\/(test|prebuild)/.test(file));
-  assert.deepEqual(unwanted, []);
+    'prebuilds/linux-x64/libqcf.so', 'prebuilds/linux-x64/qcf_control.node'].filter((file) => !packedFiles.includes(file)), [], 'missing');
+  assert.deepEqual(packedFiles.filter((file) => /^(test|bench|\.ci|build[^/]*)\/|^scripts\/(test|prebuild)/.test(file)), [], 'unwanted');
 });
 
 test('with --ignore-scripts and no compiler: the prebuilt add-on loads, reports the simulator, and the walkthrough passes', (t) => {
-  const { app, seconds } = install('app', ['--ignore-scripts']);
-  t.diagnostic(`install --ignore-scripts: ${seconds.toFixed(1)} s`);
+  const { app } = install(t, 'app', ['--ignore-scripts']);
   const pkg = path.join(app, 'node_modules', 'varnktplugin');
   const prebuilds = path.join(pkg, 'prebuilds', 'linux-x64');
-  assert.deepEqual(inApp(app, "console.log(JSON.stringify(require('varnktplugin').sdkInfo()))"),
+  assert.deepEqual(inApp(app, "JSON.stringify(require('varnktplugin').sdkInfo())"),
     { simulator: true, path: path.join(prebuilds, 'libqcf.so'), addon: path.join(prebuilds, 'VarnKtPlugin.node.napi.glibc.node') });
   const walk = sh(process.execPath, [path.join(pkg, 'examples', 'walkthrough.js')], { cwd: app, env: BARE_PATH });
   assert.match(walk, /Walkthrough complete: every step succeeded\./);
   // The simulator's helper, as the README offers it, sees the add-on's calls.
   assert.deepEqual(inApp(app, `const sdk = require('varnktplugin/standin');
     new (require('varnktplugin').VarnKtPlugin)().setCustomConfig('logLevel', '1');
-    console.log(JSON.stringify(sdk.names()))`), ['QCF_Custom']);
+    JSON.stringify(sdk.names())`), ['QCF_Custom']);
 });
 
 test("with install scripts and no compiler: nothing is built, and the README's first example runs as written", (t) => {
-  const { app, output, seconds } = install('app-scripts', ['--foreground-scripts']);
-  t.diagnostic(`install: ${seconds.toFixed(1)} s`);
+  const { app, output } = install(t, 'app-scripts', ['--foreground-scripts']);
   assert.match(output, /using the prebuilt add-on prebuilds\/linux-x64\/VarnKtPlugin\.node\.napi\.glibc\.node/);
   assert.ok(!fs.existsSync(path.join(app, 'node_modules', 'varnktplugin', 'build')));
   const readme = fs.readFileSync(path.join(ROOT, 'README.md'), 'utf8');
-  const section = readme.slice(readme.indexOf('\n## Adding VarnKtPlugin to your app'));
-  const example = /```js\n([\s\S]*?)```/.exec(section)[1];
-  fs.writeFileSync(path.join(app, 'app.js'), example);
-  for (const run of [1, 2]) {
-    const out = sh(process.execPath, ['app.js'], { cwd: app, env: BARE_PATH });
-    assert.match(out, /group key: [0-9A-F]{64}\n/, `run ${run}`);
-  }
+  fs.writeFileSync(path.join(app, 'app.js'), /\n## Adding VarnKtPlugin to your app\n[\s\S]*?```js\n([\s\S]*?)```/.exec(readme)[1]);
+  for (const run of [1, 2]) assert.match(sh(process.execPath, ['app.js'], { cwd: app, env: BARE_PATH }), /group key: [0-9A-F]{64}\n/, `run ${run}`);
 });
 
 test('LD_LIBRARY_PATH puts another libqcf under the prebuilt add-on, and the report names it', { skip: !fs.existsSync(PROBE_LIB) && `${PROBE_LIB} is missing` }, () => {
   const app = path.join(WORK, 'app');
   const calls = path.join(WORK, 'probe_calls.txt');
-  fs.writeFileSync(calls, '');
+  const env = { LD_LIBRARY_PATH: path.dirname(PROBE_LIB), PROBE_QCF_LOG: calls };
   const report = inApp(app, `const m = require('varnktplugin');
-    const code = new m.VarnKtPlugin().setCustomConfig('logLevel', '1');
-    console.log(JSON.stringify({ ...m.sdkInfo(), code }))`, { LD_LIBRARY_PATH: path.dirname(PROBE_LIB), PROBE_QCF_LOG: calls });
-  assert.deepEqual({ ...report, addon: path.basename(report.addon) },
-    { simulator: false, path: PROBE_LIB, addon: 'VarnKtPlugin.node.napi.glibc.node', code: 0 });
-  assert.equal(fs.readFileSync(calls, 'utf8'), 'QCF_Custom\n');
+    JSON.stringify({ code: new m.VarnKtPlugin().setCustomConfig('logLevel', '1'), ...m.sdkInfo() })`, env);
+  assert.deepEqual([{ ...report, addon: path.basename(report.addon) }, fs.readFileSync(calls, 'utf8')],
+    [{ simulator: false, path: PROBE_LIB, addon: 'VarnKtPlugin.node.napi.glibc.node', code: 0 }, 'QCF_Custom\n']);
 });
 
 test("npm's qcf_sdk_dir builds the add-on alone from source against that SDK, and it wins over the prebuilt one", { skip: !fs.existsSync(PROBE_LIB) && `${PROBE_LIB} is missing` }, (t) => {
   const sdk = path.join(WORK, 'vendor-sdk');
   fs.mkdirSync(path.join(sdk, 'lib'), { recursive: true });
   fs.copyFileSync(PROBE_LIB, path.join(sdk, 'lib', 'libqcf.so'));
-  const { app, output, seconds } = install('app-vendor', ['--foreground-scripts'], { env: {}, npmrc: 'qcf_sdk_dir=../vendor-sdk\n' });
-  t.diagnostic(`install building from source: ${seconds.toFixed(1)} s`);
+  const { app, output } = install(t, 'app-vendor', ['--foreground-scripts'], { env: {}, npmrc: 'qcf_sdk_dir=../vendor-sdk\n' });
   assert.match(output, /building from source \(the vendor SDK in ..\/vendor-sdk\)/);
   const release = path.join(app, 'node_modules', 'varnktplugin', 'build', 'Release');
   assert.deepEqual(fs.readdirSync(release).filter((name) => /\.(node|so)$/.test(name)), ['VarnKtPlugin.node']);
   assert.ok(!fs.existsSync(path.join(release, '..', 'test')), 'no tests are built');
-  assert.deepEqual(inApp(app, "console.log(JSON.stringify(require('varnktplugin').sdkInfo()))"),
+  assert.deepEqual(inApp(app, "JSON.stringify(require('varnktplugin').sdkInfo())"),
     { simulator: false, path: path.join(sdk, 'lib', 'libqcf.so'), addon: path.join(release, 'VarnKtPlugin.node') });
 });

@@ -1,7 +1,6 @@
 'use strict';
-// Scenarios of test/js/event_loop.test.js, each in a process of its own
-// (test/helpers/scenario.js); some report for themselves and let the process
-// end as it would, which is what they test.
+// Scenarios of test/js/event_loop.test.js; some report for themselves and let the process end as it would, which is
+// what they test.
 const sdk = require('../helpers/sdk');
 
 const { configure } = require(sdk.ROOT);
@@ -10,12 +9,9 @@ const isCallLine = (line) => /^QCF_\w+: /.test(line);
 const turns = async (count = 2) => { for (let i = 0; i < count; i++) await new Promise(setImmediate); };
 
 module.exports = {
-  // How a process ends: 'idle' (the add-on used without a session keeps
-  // nothing alive), 'open' (an open session keeps it alive), 'finish' (lines
-  // queued by SDK threads are delivered before it ends by itself, as events:
-  // finish has released the log callback) or 'exit' (lines queued at
-  // process.exit are delivered first). Deliveries are reported at exit.
-  async ending({ plugin, report, args: [end] }) {
+  // args: ['idle' (no session), 'open' (a session), 'finish' or 'exit' (a session, lines of SDK threads queued)]: how
+  // the process ends is what is tested. Deliveries, and the lines in log.txt, are reported at exit.
+  async ending({ plugin, report, logLines, args: [end] }) {
     plugin.setEventCallback('onCaptureMessage', () => {}); // a handler keeps nothing alive by itself
     if (end === 'idle') return void report({ hello: plugin.hello('abc') });
     plugin.preActivate('keys');
@@ -24,14 +20,13 @@ module.exports = {
     const seen = { events: 0, lines: 0 };
     plugin.setEventCallback('onCaptureMessage', (line) => { if (!isCallLine(line)) seen.events++; });
     plugin.setLogCallback((line) => { if (!isCallLine(line)) seen.lines++; });
-    process.on('exit', () => report(seen));
+    process.on('exit', () => report({ ...seen, logged: logLines().filter((line) => line === 'queued').length }));
     sdk.emitAsync({ message: 'queued', threads: 2, count: 500, wait: true });
     if (end === 'finish') plugin.finish(); else process.exit(3);
   },
 
-  // Exits with 5 from a timer while a log callback is registered: with an SDK
-  // thread logging without pause (`storm`), the timer must still run; with
-  // sdk_locks_and_exit preloaded, the SDK logs from atexit.
+  // Exits with 5 from a timer while a log callback is registered: with an SDK thread logging without pause (`storm`),
+  // the timer must still run; with sdk_locks_and_exit preloaded, the SDK logs from atexit.
   exitLater({ plugin, VarnKtPlugin, args: [storm] }) {
     plugin.preActivate('keys');
     plugin.setLogCallback(() => {});
@@ -54,8 +49,7 @@ module.exports = {
     return { ticks, code };
   },
 
-  // With sdk_locks_and_exit preloaded: QCF_Init logs under the SDK's lock,
-  // and the callback calls finish, which takes that lock.
+  // With sdk_locks_and_exit preloaded: QCF_Init logs under the SDK's lock; the callback calls finish, which takes it.
   async lockedLog({ plugin }) {
     plugin.preActivate('keys');
     const seen = [];
@@ -79,8 +73,8 @@ module.exports = {
     return { delivered, growthMB: (process.memoryUsage().rss - before) / 1048576 };
   },
 
-  // Every method in turn, then every promise method at once: what reached
-  // the SDK, on which threads, what came back and in which order.
+  // Every method in turn, then every promise method at once: what reached the SDK, on which threads, what came back
+  // and in which order.
   async everyMethod({ plugin }) {
     const fill = { serverAddr: 'kms', port: 1, serverType: 1, userTokenHandle: 't', overWriteFlag: 1,
       fillkeyItem: { appName: 'app', keyLen: 16, softkeyPath: 'soft.key' } };
@@ -94,21 +88,17 @@ module.exports = {
       await plugin.createGroup('g', 32, 'x'), await plugin.applyKeyWithGroupID('standin-group-0001', 'a'),
       await plugin.reportSPMWithSignPubkey('a', 'b', 1),
     ];
-    const sequential = sdk.calls();
-    const order = [];
+    const [sequential, order] = [sdk.calls(), []];
     await Promise.all(Object.entries({ init: [1, 'u', 'p'], auth: [], reFillKey: ['', 1, 1], getSPMKeyInfo: ['a', 'b'],
       createGroup: ['g', 1, 'x'], reportSPMWithSignPubkey: ['a', 'b', 1] }).map(([name, args]) => plugin[name](...args).then(() => order.push(name))));
     results.push(plugin.finish());
     await turns();
-    const jsThread = sdk.threadId();
     // Tokens, the security module's tag and group ids are random.
     return JSON.parse(JSON.stringify({
       results,
-      // The concurrent calls reach the SDK in the order their completions
-      // run, which the default mode leaves open.
+      // The concurrent calls reach the SDK in the order their completions run, which the default mode leaves open.
       calls: sequential.map(({ name, args }) => ({ name, args: args.map((arg) => (Buffer.isBuffer(arg) ? arg.toString('hex') : arg)) })),
-      // One entry per thread the SDK was called on.
-      threads: [...new Set(sdk.calls().map((call) => call.thread))].map((thread) => (thread === jsThread ? 'js' : 'other')),
+      threads: [...new Set(sdk.calls().map((call) => call.thread))].map((thread) => (thread === sdk.threadId() ? 'js' : 'other')),
       order,
       lines: lines.filter((line) => !isCallLine(line)),
       sdkThread: configure().sdkThread,

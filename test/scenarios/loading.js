@@ -31,9 +31,8 @@ module.exports = {
     }
   },
 
-  // args: [file a worker loads ('ROOT' or 'ADDON'), whether the main thread
-  // uses the add-on first, whether the worker catches the Error and runs on
-  // while the main thread uses the add-on after it, the add-on file].
+  // args: [file a worker loads ('ROOT' or 'ADDON'), whether the main thread uses the add-on first, whether the worker
+  // catches the Error and runs on while the main thread uses the add-on after it, the add-on file].
   async workerLoads({ sdk, args: [file, mainFirst, holds, ADDON] }) {
     const use = () => useOnMain(sdk).catch(errorOf);
     const before = mainFirst ? await use() : null;

@@ -1,5 +1,5 @@
 'use strict';
-// Scenarios of test/js/simulator.test.js and simulator_processes.test.js.
+// Scenarios of test/js/simulator.test.js.
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const sdk = require('../helpers/sdk');

@@ -1,7 +1,6 @@
 'use strict';
-// Paths reach the SDK in the Windows ANSI code page while log.txt keeps UTF-8. Wine takes the
-// code page from the Unix locale: npm run test:windows runs this file under LANG=zh_CN.UTF-8
-// (936, GBK) and LANG=en_US.UTF-8 (1252).
+// Paths reach the SDK in the Windows ANSI code page while log.txt keeps UTF-8. Wine takes the code page from the Unix
+// locale: npm run test:windows runs this file under LANG=zh_CN.UTF-8 (936, GBK) and LANG=en_US.UTF-8 (1252).
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
@@ -9,8 +8,7 @@ const sdk = require('../helpers/sdk');
 
 const bytes = (...parts) => Buffer.concat(parts.map((part) => (typeof part === 'string' ? Buffer.from(part, 'latin1') : Buffer.from(part))));
 
-// [path, its bytes in code page 936, in code page 1252]. Characters a code
-// page lacks become "?".
+// [path, its bytes in code page 936, in code page 1252]. Characters a code page lacks become "?".
 const PATHS = [
   ['D:\\密钥\\文件.key', bytes('D:\\', [0xc3, 0xdc, 0xd4, 0xbf], '\\', [0xce, 0xc4, 0xbc, 0xfe], '.key'), bytes('D:\\??\\??.key')],
   ['C:/Données/ß/软件', bytes('C:/Donn', [0xa8, 0xa6], 'es/?/', [0xc8, 0xed, 0xbc, 0xfe]), bytes('C:/Donn', [0xe9], 'es/', [0xdf], '/??')],
@@ -19,20 +17,13 @@ const LOG_DIR = ['E:\\日志', bytes('E:\\', [0xc8, 0xd5, 0xd6, 0xbe]), bytes('E
 
 const codePage = { zh_CN: 936, en_US: 1252 }[String(process.env.LANG).split('.')[0]];
 const column = { 936: 1, 1252: 2 }[codePage];
-const skip =
-  (process.platform !== 'win32' && 'Windows only (npm run test:windows)') ||
+const skip = (process.platform !== 'win32' && 'Windows only (npm run test:windows)') ||
   (!codePage && `LANG=${process.env.LANG} names no code page this file knows`);
 
 sdk.tempCwd();
 const { VarnKtPlugin } = require(sdk.ROOT);
 const plugin = new VarnKtPlugin();
-
-// The messages of log.txt, each record's line end (CR LF) checked.
-function logMessages() {
-  const text = fs.readFileSync('log.txt', 'utf8');
-  assert.ok(text.endsWith('\r\n'));
-  return text.slice(0, -2).split('\r\n').map((line) => line.replace(/^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d - /, ''));
-}
+const argsOf = (name) => sdk.callsRaw().filter((call) => call.name === name).map((call) => call.args);
 
 test(`paths reach the SDK in code page ${codePage}, the log in UTF-8; the key type is not converted`, { skip }, async () => {
   for (const [text, ...columns] of PATHS) {
@@ -45,19 +36,17 @@ test(`paths reach the SDK in code page ${codePage}, the log in UTF-8; the key ty
     const fill = { serverAddr: 'kms.example', port: 8443, serverType: 2, userTokenHandle: 'user-token', overWriteFlag: 1 };
     fill.fillkeyItem = { appName: 'app', keyLen: 16, softkeyPath: text };
     assert.deepEqual([plugin.setKeyFilePath(text), (await plugin.fillKey(fill)).code, plugin.fillKeySync(fill)], [0, 0, 0]);
-    const calls = sdk.callsRaw();
-    assert.deepEqual(calls.find((call) => call.name === 'QCF_SetKeyFilePath').args, [expected], text);
     // The soft key path field of a fill-key item record: 256 bytes from offset 36.
-    const items = calls.filter((call) => call.name === 'QCF_FillKey_WithPubkey').map((call) => call.args[4]);
-    const softkeyPaths = items.map((item) => item.subarray(36, item.indexOf(0, 36)));
-    assert.deepEqual(softkeyPaths, [expected, expected], text);
-    assert.deepEqual(logMessages(), [text, text, text]);
+    const softkeyPaths = argsOf('QCF_FillKey_WithPubkey').map(([, , , , item]) => item.subarray(36, item.indexOf(0, 36)));
+    assert.deepEqual([argsOf('QCF_SetKeyFilePath'), softkeyPaths], [[[expected]], [expected, expected]], text);
+    // Three records, each ending in CR LF.
+    const records = fs.readFileSync('log.txt', 'utf8').split(/(?<=\r\n)/).map((r) => r.replace(/^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d - /, ''));
+    assert.deepEqual(records, Array(3).fill(`${text}\r\n`));
 
     sdk.reset();
     assert.equal(plugin.preActivate(text, LOG_DIR[0], '密'), 0);
-    const preActivated = sdk.callsRaw();
-    const custom = (key) => preActivated.find((call) => call.name === 'QCF_Custom' && call.args[0].toString() === key).args[1];
-    assert.deepEqual([custom('logDir'), custom('UkeyType')], [LOG_DIR[column], Buffer.from('密')]);
-    assert.deepEqual(preActivated.filter((call) => call.name === 'QCF_SetKeyFilePath').map((call) => call.args), [[expected]], text);
+    const custom = Object.fromEntries(argsOf('QCF_Custom').map(([key, value]) => [key.toString(), value]));
+    assert.deepEqual([custom.logDir, custom.UkeyType, argsOf('QCF_SetKeyFilePath')],
+      [LOG_DIR[column], Buffer.from('密'), [[expected]]], text);
   }
 });
