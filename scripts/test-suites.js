@@ -17,7 +17,7 @@ function jsTestFiles(exclude = new Set()) {
 // (VARN_SDK_THREAD=1): the promise methods and what surrounds them, the
 // fuzz run and the soak.
 const SDK_THREAD_SUITE =
-  /(keys_\w+|session_(auth|frame|init_finish|preactivate)|events|catalogue|misbehaving_sdk|fuzz|soak)\.test\.js$/;
+  /(keys_\w+|session_auth|events|catalogue|fuzz|soak)\.test\.js$/;
 
 function sdkThreadFiles(files) {
   return files.filter((file) => SDK_THREAD_SUITE.test(file));
