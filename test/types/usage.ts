@@ -9,7 +9,8 @@ export async function session(keyFile: string, softkeyPath: string): Promise<str
   const options: Configuration = configure({ sdkThread: true });
   const same: boolean = VarnKtPlugin.configure().sdkThread === options.sdkThread;
   const plugin = new VarnKtPlugin();
-  const removed: boolean = plugin.removeEventCallback('onCaptureMessage') || same;
+  const about: SdkInfo = sdkInfo();
+  const removed: boolean = plugin.removeEventCallback('onCaptureMessage') || same || about.simulator;
   const params: FillKeyParams = {
     serverAddr: 'keyserver.example', port: 18000, serverType: 1, userTokenHandle: 'token', overWriteFlag: 0,
     fillkeyItem: { appName: 'app', keyLen: 64, softkeyPath },
@@ -33,7 +34,7 @@ export async function session(keyFile: string, softkeyPath: string): Promise<str
     init.code, again.tokenValidSeconds, filled.code, plugin.fillKeySync(params), info.totalKeySize, info.usedKeySize,
     info.keyBasePostion, ...refilled.map((r) => r.code), key.code, reported.code, plugin.finish(),
   ];
-  const texts: string[] = [info.keyTag, info.keySource, key.groupKey, plugin.hello('abc')];
+  const texts: string[] = [info.keyTag, info.keySource, key.groupKey, plugin.hello('abc'), about.path, about.addon];
   return `${numbers.join()}${texts.join()}${removed}`;
 }
 
@@ -51,11 +52,5 @@ export function misuse(plugin: VarnKtPlugin): void {
   // @ts-expect-error sdkThread is a boolean
   configure({ sdkThread: 1 });
   // @ts-expect-error rejections always carry code -1
-  const wrong: ArgumentRejection = { code: 0, message: '' };
-  void wrong;
-}
-
-export function describeSdk(): string {
-  const info: SdkInfo = sdkInfo();
-  return `${info.simulator ? 'simulator' : 'another libqcf'} at ${info.path}, add-on ${info.addon}`;
+  void ({ code: 0, message: '' } satisfies ArgumentRejection);
 }
