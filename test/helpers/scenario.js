@@ -27,22 +27,17 @@ function runScenario(module, name, { args = [], env = {}, nodeArgs = [], timeout
   try {
     const child = spawnSync(process.execPath, [...nodeArgs, RUNNER, module, name], {
       env: { ...process.env, VARN_RESULT_FILE: resultFile, VARN_SCENARIO_ARGS: JSON.stringify(args), ...env },
-      timeout,
-      cwd,
+      timeout, cwd,
     });
-    const read = (file) => (fs.existsSync(file) ? fs.readFileSync(file, 'utf8') : undefined);
+    const read = (file) => (fs.existsSync(file) ? fs.readFileSync(file, 'utf8') : '');
     const result = read(resultFile);
     // C stdio writes line ends as CR LF on Windows.
     const stdout = process.platform === 'win32'
       ? Buffer.from(child.stdout.toString('latin1').replace(/\r\n/g, '\n'), 'latin1')
       : child.stdout;
     return {
-      status: child.status,
-      signal: child.signal,
-      stdout,
-      stderr: child.stderr.toString(),
-      value: result === undefined ? undefined : JSON.parse(result),
-      log: read(path.join(cwd, 'log.txt')) || '',
+      status: child.status, signal: child.signal, stdout, stderr: child.stderr.toString(),
+      value: result ? JSON.parse(result) : undefined, log: read(path.join(cwd, 'log.txt')),
     };
   } finally {
     fs.rmSync(cwd, { recursive: true, force: true });
