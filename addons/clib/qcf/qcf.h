@@ -81,9 +81,8 @@ QCF_API int QCF_Init(QCF_ServerInfo *server, QCF_UserInfo *user,
                      QCF_CspInfo *csp);
 QCF_API int QCF_Finish(void);
 QCF_API int QCF_Auth(char **token, uint32_t *validSeconds);
-QCF_API int QCF_Auth_pubkey_WithInfo(QCF_ServerInfo *server,
-                                     QCF_UserInfo *user, char **token,
-                                     uint32_t *validSeconds);
+QCF_API int QCF_Auth_pubkey_WithInfo(QCF_ServerInfo *server, QCF_UserInfo *user,
+                                     char **token, uint32_t *validSeconds);
 QCF_API int QCF_FillKey_WithPubkey(const char *serverAddr, uint32_t port,
                                    uint32_t serverType,
                                    const char *userTokenHandle,
