@@ -13,7 +13,7 @@ const { CODES } = sdk;
 const SERVER = 'keyserver.varnkt.local:18000';
 const inSimulator = (name, args) => runValue('simulator', name, { args });
 
-test('order of use: calls out of order are refused with codes of their own; a lapsed login serves nothing', () => {
+test('order of use: calls out of order are refused with codes of their own', () => {
   const cases = [
     // [label, steps before (each answering 0 unless codes are given), the step, its code]
     ['init before pre-activation', [['setKeyFilePath', 'keys.store']], 'init', CODES.NOT_ACTIVATED],
@@ -25,10 +25,11 @@ test('order of use: calls out of order are refused with codes of their own; a la
   ];
   const seen = inSimulator('orderOfUse', cases);
   assert.deepEqual(seen, cases.map(([label, before, , code, codesBefore = before.map(() => 0)]) => [label, [...codesBefore, code]]));
-  assert.deepEqual(inSimulator('lapsedLogin'), [0, ...Array(4).fill(CODES.TOKEN_EXPIRED)]);
 });
 
-test('filling: refusals, and codes scripted in the simulator\'s place, leave no file and no count behind; a soft key file holds keyLen fresh bytes', () => {
+test('in a session: counters move with fills, refills and group keys, not with refusals or scripted codes; soft key files hold '
+  + 'keyLen fresh bytes, group keys their length; a lapsed login serves nothing', () => {
+  const [none, unchanged] = [['none', [0, 0, 0]], [SERVER, [194, 72, 164]]];
   const refusals = [
     [{ item: { keyLen: 0 } }, CODES.KEY_LEN_ZERO],
     [{ item: { keyLen: 257 } }, CODES.KEY_LEN_TOO_LARGE],
@@ -38,27 +39,14 @@ test('filling: refusals, and codes scripted in the simulator\'s place, leave no 
     [{ item: { softkeyPath: 'taken.key' } }, CODES.SOFT_KEY_EXISTS],
     [{ serverAddr: '' }, CODES.BAD_SERVER],
     [{ port: 0 }, CODES.BAD_SERVER],
-    [{ item: { softkeyPath: 'scripted.key' } }, 0, 0],
+    [{ item: { softkeyPath: 'scripted.key' } }, 0, 'QCF_FillKey_WithPubkey'],
   ];
-  const { refused, left, filled } = inSimulator('filling', refusals);
-  assert.deepEqual(refused, refusals.map(([, code]) => [code, code]));
-  assert.deepEqual(left, ['mine', ['a-directory', 'keys.store', 'keys.store.lock', 'log.txt', 'taken.key'], 0]);
-  const [one, two, replaced] = [['demo-app', 48], ['my%20app%20%25', 48], ['demo-app', 300]].map(([app, length], i) => {
-    const [code, bytes] = [filled[i][0], Buffer.from(filled[i][1], 'base64')];
-    const head = `QCF-STANDIN-SOFTKEY 1\napp ${app}\nserver kms.example:9000\nlength ${length}\n\n`;
-    assert.deepEqual([code, bytes.subarray(0, head.length).toString('latin1'), bytes.length], [0, head, head.length + length]);
-    return bytes.subarray(head.length);
-  });
-  assert.notDeepEqual(one, two);
-  assert.notDeepEqual(replaced.subarray(0, 48), one);
-});
-
-test('the security module: counters move with fills, refills and group keys, not with scripted codes; tag and source are reported', () => {
-  const unchanged = [SERVER, [194, 72, 164]];
+  const kms = { serverAddr: 'kms.example', port: 9000 };
   const moves = [
     // [method, arguments, its code, then getSPMKeyInfo's source and [total, used, base], the function scripted to answer]
-    ['fillKey', { item: { keyLen: 64 } }, 0, ['127.0.0.1:18000', [64, 0, 0]]],
-    ['fillKey', { serverAddr: 'kms.example', port: 9000, overWriteFlag: 1, item: { keyLen: 100 } }, 0, ['kms.example:9000', [164, 0, 64]]],
+    ...refusals.map(([params, code, scripted]) => ['fillKey', params, code, none, scripted]),
+    ['fillKey', { item: { appName: 'my app %', keyLen: 64, softkeyPath: 'two.key' } }, 0, ['127.0.0.1:18000', [64, 0, 0]]],
+    ['fillKey', { ...kms, item: { keyLen: 100, softkeyPath: 'one.key' } }, 0, ['kms.example:9000', [164, 0, 64]]],
     ['reFillKey', ['', 3, 10], 0, [SERVER, [194, 0, 164]]],
     ['createGroup', ['g', 40, 'n'], 0, [SERVER, [194, 40, 164]]],
     ['createGroup', ['g', 0, 'n'], 0, unchanged],
@@ -68,17 +56,21 @@ test('the security module: counters move with fills, refills and group keys, not
     ['reFillKey', ['', 0, 10], CODES.REFILL_AMOUNT_INVALID, unchanged],
     ['reFillKey', ['', 1, 257], CODES.KEY_LEN_TOO_LARGE, unchanged],
     ['reFillKey', ['', 1, 10], 0, unchanged, 'QCF_ReFillKey'],
+    ['setCustomConfig', ['keyTemporaryCapacity', '512'], 0, unchanged],
+    ['fillKey', { ...kms, overWriteFlag: 1, item: { appName: 'demo-app', keyLen: 300, softkeyPath: 'one.key' } }, 0,
+      ['kms.example:9000', [494, 72, 194]]],
   ];
-  const [[tag, ...start], ...rest] = inSimulator('counters', moves);
-  assert.match(tag, /^SPM-[0-9A-F]{8}$/);
-  assert.deepEqual([start, rest], [['none', [0, 0, 0]], moves.map(([, , code, state]) => [code, tag, ...state])]);
-});
-
-test('group ids are unique; every instance, and later sessions, get the same key', () => {
-  const { ids, keys: [keyA, sameA, keyB, laterA] } = inSimulator('groups');
-  assert.notEqual(ids[0], ids[1]);
-  assert.match(keyB, /^[0-9A-F]{32}$/);
-  assert.deepEqual([sameA, laterA], [keyA, keyA]);
+  const { states: [[tag, ...start], ...rest], groups: [[a, keyA], [b, keyB]], left, soft, lapsed } = inSimulator('counters', moves);
+  assert.match(`${tag} ${keyA} ${keyB}`, /^SPM-[0-9A-F]{8} [0-9A-F]{80} [0-9A-F]{64}$/);
+  assert.notEqual(a, b);
+  assert.deepEqual([start, rest, lapsed],
+    [none, moves.map(([, , code, state]) => [code, tag, ...state]), [0, ...Array(4).fill(CODES.TOKEN_EXPIRED)]]);
+  // Refused and scripted fills leave no file; one.key (replaced) and two.key as latin1 texts: heads, then keyLen fresh bytes.
+  assert.deepEqual(left, ['mine', ['a-directory', 'keys.store', 'keys.store.lock', 'log.txt', 'one.key', 'taken.key', 'two.key']]);
+  const heads = [['demo-app', 'kms.example:9000', 300], ['my%20app%20%25', '127.0.0.1:18000', 64]]
+    .map(([app, server, length]) => [`QCF-STANDIN-SOFTKEY 1\napp ${app}\nserver ${server}\nlength ${length}\n\n`, length]);
+  assert.deepEqual(soft.map((text, i) => [text.slice(0, heads[i][0].length), text.length - heads[i][0].length]), heads);
+  assert.notEqual(soft[0].slice(-300, -236), soft[1].slice(-64));
 });
 
 test('a damaged key file is refused, reported to the exception handler and kept', () => {

@@ -3,6 +3,7 @@
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const sdk = require('../helpers/sdk');
+const { openSession } = require('../helpers/session');
 
 // A code; a failure's message must be the simulator's text for it.
 const codeOf = (result) => {
@@ -29,8 +30,6 @@ async function codes(plugin, ...steps) {
   }
   return out;
 }
-const loggedIn = async (plugin, keyFile = 'keys.store') =>
-  assert.deepEqual(await codes(plugin, ['preActivate', keyFile], 'init', 'login'), [0, 0, 0]);
 const spmState = (plugin) => plugin.getSPMKeyInfo('spm', 'query')
   .then((i) => [i.keyTag, i.keySource, [i.totalKeySize, i.usedKeySize, i.keyBasePostion]]);
 
@@ -45,56 +44,28 @@ module.exports = {
     return out;
   },
 
-  async lapsedLogin({ plugin }) {
-    await loggedIn(plugin);
-    plugin.setCustomConfig('tokenValidSeconds', '0');
-    return [(await plugin.auth()).tokenValidSeconds, ...(await codes(plugin, 'refill', 'createGroup', 'fill', 'report'))];
-  },
-
-  // args: rows of [fill parameters, code, code scripted in the simulator's place].
-  async filling({ plugin, args }) {
-    await loggedIn(plugin);
+  // args: rows of [method, arguments, code, , the function scripted to answer it]: the state after each, the group keys
+  // another instance applies by their ids as second texts, the files left; then a login that lapses at once.
+  async counters({ plugin, VarnKtPlugin, args }) {
+    await openSession(plugin);
     fs.writeFileSync('taken.key', 'mine');
     fs.mkdirSync('a-directory');
-    const refused = [];
-    for (const [params, , scripted] of args) {
-      if (scripted !== undefined) sdk.script('QCF_FillKey_WithPubkey', { code: scripted, times: 2 });
-      refused.push([codeOf(await plugin.fillKey(fillParams(params))), plugin.fillKeySync(fillParams(params))]);
-    }
-    const left = [fs.readFileSync('taken.key', 'utf8'), fs.readdirSync('.').sort(), (await plugin.getSPMKeyInfo('spm', 'query')).totalKeySize];
-    const filled = [];
-    plugin.setCustomConfig('keyTemporaryCapacity', '512');
-    for (const [softkeyPath, appName, keyLen, overWriteFlag] of [['one.key', 'demo-app', 48, 0], ['two.key', 'my app %', 48, 0], ['one.key', 'demo-app', 300, 1]]) {
-      const params = fillParams({ serverAddr: 'kms.example', port: 9000, overWriteFlag, item: { appName, keyLen, softkeyPath } });
-      filled.push([codeOf(await plugin.fillKey(params)), fs.readFileSync(softkeyPath).toString('base64')]);
-    }
-    return { refused, left, filled };
-  },
-
-  // args: rows of [method, arguments, code, , the function scripted to answer it]; the state after each.
-  async counters({ plugin, args }) {
-    await loggedIn(plugin);
-    const out = [await spmState(plugin)];
+    const [states, groups] = [[await spmState(plugin)], []];
     for (const [method, params, code, , scripted] of args) {
       if (scripted) sdk.script(scripted, { code });
-      out.push([codeOf(await plugin[method](...(method === 'fillKey' ? [fillParams(params)] : params))), ...(await spmState(plugin))]);
+      const result = await plugin[method](...(method === 'fillKey' ? [fillParams(params)] : params));
+      states.push([codeOf(result), ...(await spmState(plugin))]);
+      if (result.groupId) groups.push([result.groupId, (await new VarnKtPlugin().applyKeyWithGroupID('me', result.groupId)).groupKey]);
     }
-    return out;
-  },
-
-  async groups({ plugin, VarnKtPlugin }) {
-    await loggedIn(plugin);
-    plugin.reFillKeySync('', 2, 256);
-    const [a, b] = [(await plugin.createGroup('group', 0, 'note')).groupId, (await plugin.createGroup('group', 16, 'note')).groupId];
-    const other = new VarnKtPlugin();
-    const keys = [await plugin.applyKeyWithGroupID(a, 'me'), await other.applyKeyWithGroupID(a, 'other'), await other.applyKeyWithGroupID('me', b)];
-    await codes(plugin, ['finish'], 'init', 'login');
-    keys.push(await plugin.applyKeyWithGroupID(a, 'me'));
-    return { ids: [a, b], keys: keys.map((r) => r.groupKey) };
+    const left = [fs.readFileSync('taken.key', 'utf8'), fs.readdirSync('.').sort()];
+    const soft = ['one.key', 'two.key'].map((name) => fs.readFileSync(name, 'latin1'));
+    plugin.setCustomConfig('tokenValidSeconds', '0');
+    const lapsed = [(await plugin.auth()).tokenValidSeconds, ...(await codes(plugin, 'refill', 'createGroup', 'fill', 'report'))];
+    return { states, groups, left, soft, lapsed };
   },
 
   async damagedKeyFile({ plugin }) {
-    await loggedIn(plugin);
+    await openSession(plugin);
     plugin.reFillKeySync('', 1, 32);
     const good = fs.readFileSync('keys.store', 'latin1');
     const out = [];
@@ -111,7 +82,7 @@ module.exports = {
   // One of several processes on shared.store; from `startAt`, at once with its siblings.
   // args: [startAt, 'create', count] or [startAt, 'apply', ...groupIds].
   async sharedStore({ plugin, args: [startAt, action, ...rest] }) {
-    await loggedIn(plugin, 'shared.store');
+    await openSession(plugin, { keyFile: 'shared.store' });
     if (action === 'create') assert.deepEqual(await codes(plugin, ['reFillKey', '', rest[0], 32]), [0]);
     await new Promise((resolve) => setTimeout(resolve, startAt - Date.now()));
     const groups = [];
