@@ -9,9 +9,8 @@
 // empty Execute: what a round through Node's thread pool costs.
 #include <napi.h>
 
-#include <thread>
-
 #include "baselines.h"
+#include "events/detached_thread.h"
 #include "napi_util.h"
 
 namespace bench {
@@ -34,10 +33,10 @@ napi_value floorCall(napi_env env, napi_callback_info) {
   napi_create_threadsafe_function(env, function, nullptr, string(env, "Floor"),
                                   0, 1, nullptr, nullptr, nullptr,
                                   resolveUndefined, &tsfn);
-  std::thread([tsfn, deferred] {
+  VarnNode::startDetachedThread([tsfn, deferred] {
     napi_call_threadsafe_function(tsfn, deferred, napi_tsfn_blocking);
     napi_release_threadsafe_function(tsfn, napi_tsfn_release);
-  }).detach();
+  });
   return promise;
 }
 

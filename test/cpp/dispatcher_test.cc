@@ -1,14 +1,18 @@
-// node_async_call on a libuv loop of the test's own.
+// node_async_call on a libuv loop of the test's own, and the detached
+// threads that hand work to it.
 #include <gtest/gtest.h>
 #include <uv.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <numeric>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "events/detached_thread.h"
 #include "events/node_async_call.h"
 
 using VarnNode::node_async_call;
@@ -123,6 +127,31 @@ TEST_F(DispatcherTest, QueuedJobsAreDiscardedUnrunAndReleasedAtDestruction) {
   EXPECT_EQ(token.use_count(), 1) << "discarded jobs are destroyed at once";
   uv_run(&m_loop, UV_RUN_NOWAIT);
   EXPECT_FALSE(ran);
+}
+
+// Thousands of short threads, as many calls in flight make: every body runs
+// off this thread, and one that throws ends alone.
+TEST(DetachedThread, RunsEveryBodyOnAThreadOfItsOwn) {
+  struct counted {
+    std::mutex lock;
+    std::condition_variable changed;
+    int ran = 0, here = 0;
+  };
+  constexpr int kThreads = 5000;
+  auto state = std::make_shared<counted>();
+  const std::thread::id self = std::this_thread::get_id();
+  for (int n = 0; n < kThreads; ++n) {
+    VarnNode::startDetachedThread([state, self, n] {
+      std::lock_guard<std::mutex> guard(state->lock);
+      state->here += std::this_thread::get_id() == self;
+      if (++state->ran == kThreads) state->changed.notify_one();
+      if (n % 2 == 0) throw std::runtime_error("ends alone");
+    });
+  }
+  std::unique_lock<std::mutex> guard(state->lock);
+  EXPECT_TRUE(state->changed.wait_for(guard, 60s,
+                                      [&] { return state->ran == kThreads; }));
+  EXPECT_EQ(state->here, 0);
 }
 
 }  // namespace

@@ -11,9 +11,9 @@
 #include <napi.h>
 
 #include <memory>
-#include <thread>
 #include <utility>
 
+#include "events/detached_thread.h"
 #include "node_ext/sdk_calls.h"
 
 namespace VarnNode {
@@ -88,7 +88,7 @@ Napi::Promise startAsync(Napi::Env env, std::unique_ptr<AsyncJob<Call>> job,
     tsfn.Release();
   };
   try {
-    std::thread(handOver).detach();
+    startDetachedThread(handOver);
   } catch (...) {
     // No thread to be had (std::system_error, or std::bad_alloc for its
     // state): queue the job from here instead, which the thread-safe
